@@ -1,0 +1,63 @@
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+#include <stddef.h>
+
+#include "core/decimal_text.h"
+
+// Texts from fields and the settings file: 255 bytes with the terminator.
+enum { kTextSize = 256, kFieldTextLimit = 255 };
+
+// Full paths are composed whole: a directory of up to 254 characters, resolved
+// against the executable's folder, plus a file name of up to 259. This holds
+// anything the wide file calls accept.
+enum { kLongPathSize = 32768 };
+
+enum { kIndexInitialSize = 0x10000 };
+
+enum SettingsSlot { Path1, Path2, Path3, Path4, Path5, Editor, kSlotCount };
+enum { kPathSlotCount = 5 };
+
+struct Settings {
+    char Slots[kSlotCount][kTextSize];
+};
+
+struct AppState {
+    HINSTANCE Instance;
+    HWND MainWindow;
+    HWND ResultList;
+    HWND OptionsWindow;
+    HMENU MenuBar;
+
+    ::Settings Settings;
+    char SettingsFile[kLongPathSize];
+
+    char Query[kTextSize];
+    char StatusText[kTextSize];
+    char FullPath[kLongPathSize];
+    char ElapsedText[kDecimalTextSize];
+    int CaseInsensitive;  // 1: case-insensitive, 0: case-sensitive
+    int HitCount;         // rows of this run, and where the next one goes
+
+    WIN32_FIND_DATAA FindData;
+    OPENFILENAMEA OpenRequest;
+    char OpenFileName[kTextSize];
+    LVITEMA Row;
+    LVCOLUMNA Column;
+
+    HANDLE File;
+    LONGLONG FileSize;
+
+    char* FileIndex;
+    size_t FileIndexSize;
+};
+
+extern AppState App;
+
+// The system's own texts.
+#define TEXT_CAPTION " Vantrel v0.9a"
+#define TEXT_SEARCHING " Searching "
+#define TEXT_SEARCH_COMPLETE " Search complete in "
+#define TEXT_MILLISECONDS "ms"

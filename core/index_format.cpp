@@ -1,0 +1,109 @@
+#include "core/index_format.h"
+
+#include <string.h>
+
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Makes room for extra bytes plus the end marker, which must always fit.
+bool Reserve(IndexWriter& writer, size_t extra) {
+    if (writer.failed) return false;
+    size_t needed = writer.used + extra + 1;
+    if (needed < writer.used) return (writer.failed = true, false);
+    if (writer.block != nullptr && needed <= writer.size) return true;
+    size_t newSize = writer.size < 4096 ? 4096 : writer.size;
+    while (newSize < needed) {
+        if (newSize > (size_t)-1 / 2) return (writer.failed = true, false);
+        newSize *= 2;
+    }
+    char* grown = writer.grow ? writer.grow(writer.block, newSize) : nullptr;
+    if (grown == nullptr) return (writer.failed = true, false);
+    writer.block = grown;
+    writer.size = newSize;
+    return true;
+}
+
+void Put(IndexWriter& writer, const char* bytes, size_t length) {
+    memcpy(writer.block + writer.used, bytes, length);
+    writer.used += length;
+}
+
+}  // namespace
+
+void BeginIndex(IndexWriter& writer) {
+    writer.used = 0;
+    writer.failed = false;
+}
+
+bool AddGroupEntry(IndexWriter& writer, const char* directory, size_t directoryLength, const char* name) {
+    if (memchr(directory, '*', directoryLength) != nullptr) return false;
+    size_t nameLength = strlen(name);
+    if (!Reserve(writer, directoryLength + 1 + nameLength + 1)) return false;
+    Put(writer, directory, directoryLength);
+    Put(writer, "*", 1);
+    Put(writer, name, nameLength + 1);
+    return true;
+}
+
+bool AddNameEntry(IndexWriter& writer, const char* name) {
+    size_t length = strlen(name) + 1;
+    if (!Reserve(writer, length)) return false;
+    Put(writer, name, length);
+    return true;
+}
+
+void EndIndex(IndexWriter& writer) {
+    if (writer.block == nullptr) return;
+    writer.block[writer.used] = '\0';
+}
+
+IndexCursor StartIndexWalk(const char* block) {
+    IndexCursor cursor = {block, "", 0};
+    return cursor;
+}
+
+bool NextIndexedFile(IndexCursor& cursor, const char** name) {
+    while (cursor.next != nullptr && *cursor.next != '\0') {
+        const char* entry = cursor.next;
+        cursor.next = entry + strlen(entry) + 1;
+        if (!IsDirectoryEntry(entry)) {
+            *name = entry;
+            return true;
+        }
+        const char* star = strchr(entry, '*');
+        if (star == nullptr) continue;  // not written by AddGroupEntry
+        cursor.directory = entry;
+        cursor.directoryLength = static_cast<size_t>(star - entry);
+        *name = star + 1;
+        return true;
+    }
+    return false;
+}
+
+bool IsAbsoluteSearchPath(const char* path) {
+    return IsSeparator(path[0]) || (path[0] != '\0' && path[1] == ':');
+}
+
+bool IsDirectoryEntry(const char* entry) { return IsAbsoluteSearchPath(entry); }
+
+size_t SearchPathDirectoryLength(const char* path) {
+    size_t length = 0;
+    for (size_t i = 0; path[i] != '\0'; ++i)
+        if (IsSeparator(path[i])) length = i + 1;
+    if (length == 0 && path[0] != '\0' && path[1] == ':') length = 2;
+    return length;
+}
+
+bool ResolveSearchPath(const char* path, const char* baseDirectory, char* out, size_t outSize) {
+    if (IsAbsoluteSearchPath(path)) return ComposeFullPath("", 0, path, out, outSize);
+    return ComposeFullPath(baseDirectory, strlen(baseDirectory), path, out, outSize);
+}
+
+bool ComposeFullPath(const char* directory, size_t directoryLength, const char* name, char* out, size_t outSize) {
+    size_t nameLength = strlen(name);
+    if (directoryLength >= outSize || nameLength >= outSize - directoryLength) return false;
+    memcpy(out, directory, directoryLength);
+    memcpy(out + directoryLength, name, nameLength + 1);
+    return true;
+}

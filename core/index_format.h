@@ -1,0 +1,53 @@
+#pragma once
+#include <stddef.h>
+
+// The file index is a packed run of zero-terminated entries, ended by an empty
+// entry. Each search path opens a group with a directory entry,
+// "<directory>*<first name>"; the names after it are bare and belong to that
+// directory. A directory entry starts like an absolute path, which no file name
+// can, so the two kinds are told apart by their first two characters.
+
+// Grows (or, given no block, allocates) the index block; returns the block's
+// new address, or null with the old block untouched.
+typedef char* (*IndexGrowFn)(char* block, size_t newSize);
+
+struct IndexWriter {
+    char* block;
+    size_t size;
+    size_t used;
+    IndexGrowFn grow;
+    bool failed;  // once an entry could not be stored, later ones are refused
+};
+
+void BeginIndex(IndexWriter& writer);
+// False when the entry was not stored: out of memory, or a directory holding
+// '*', which would end the directory part early.
+bool AddGroupEntry(IndexWriter& writer, const char* directory, size_t directoryLength, const char* name);
+bool AddNameEntry(IndexWriter& writer, const char* name);
+void EndIndex(IndexWriter& writer);
+
+struct IndexCursor {
+    const char* next;
+    const char* directory;
+    size_t directoryLength;
+};
+
+IndexCursor StartIndexWalk(const char* block);
+// Moves to the next file of the index; false at the end. The cursor's
+// directory is the file's directory.
+bool NextIndexedFile(IndexCursor& cursor, const char** name);
+
+// A backslash or slash first (current drive or UNC), or a drive colon second.
+bool IsAbsoluteSearchPath(const char* path);
+bool IsDirectoryEntry(const char* entry);
+
+// Length of the directory part: up to and including the last backslash or
+// slash, else up to the colon of a bare drive path ("C:*.inc"), else 0.
+size_t SearchPathDirectoryLength(const char* path);
+
+// A relative path is taken against baseDirectory (which ends with a
+// separator). False when the result does not fit in out.
+bool ResolveSearchPath(const char* path, const char* baseDirectory, char* out, size_t outSize);
+
+// directory[0, directoryLength) followed by name; false when it does not fit.
+bool ComposeFullPath(const char* directory, size_t directoryLength, const char* name, char* out, size_t outSize);

@@ -1,0 +1,80 @@
+// Differential fuzzer: MatchText against a plain scan of every start position.
+//
+// Input layout:  [mode] [query bytes ...] [0x00] [text bytes ...]
+//   mode   bit 0 set = case-insensitive; the other bits are ignored.
+//   query  runs up to the first zero byte, or stops after kMaxQuery bytes
+//          (then no separator is consumed); it may be empty.
+//   text   everything after that, zero bytes included.
+// A separator byte keeps the seeds readable and lets mutations move bytes
+// between query and text without re-encoding a length field.
+
+#include "core/text_matcher.h"
+
+#include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+const size_t kMaxQuery = 300;
+
+unsigned char Fold(unsigned char c, bool caseInsensitive) {
+    return (caseInsensitive && c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
+}
+
+bool ReferenceMatch(const unsigned char* text, size_t n, const unsigned char* query, size_t m,
+                    bool caseInsensitive) {
+    if (m == 0) return false;
+    for (size_t i = 0; i + m <= n; ++i) {
+        size_t k = 0;
+        while (k < m && Fold(text[i + k], caseInsensitive) == Fold(query[k], caseInsensitive)) ++k;
+        if (k == m) return true;
+    }
+    return false;
+}
+
+void PrintBytes(const char* label, const unsigned char* p, size_t n) {
+    fprintf(stderr, "%s (%zu bytes):", label, n);
+    for (size_t i = 0; i < n; ++i) fprintf(stderr, "%s%02x", (i % 32 == 0) ? "\n  " : " ", p[i]);
+    fprintf(stderr, "\n");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) return 0;
+    const bool caseInsensitive = (data[0] & 1) != 0;
+    const uint8_t* rest = data + 1;
+    size_t restSize = size - 1;
+
+    size_t m = 0;
+    while (m < restSize && m < kMaxQuery && rest[m] != 0) ++m;
+    const size_t skip = (m < restSize && rest[m] == 0) ? m + 1 : m;
+
+    // Both buffers are sized exactly, so a read one byte past the text, or
+    // past the query terminator, lands in an ASan redzone.
+    char* query = new char[m + 1];
+    memcpy(query, rest, m);
+    query[m] = '\0';
+
+    const size_t n = restSize - skip;
+    char* text = new char[n];
+    if (n != 0) memcpy(text, rest + skip, n);
+
+    const bool got = MatchText(text, n, query, caseInsensitive);
+    const bool want = ReferenceMatch(reinterpret_cast<const unsigned char*>(text), n,
+                                     reinterpret_cast<const unsigned char*>(query), m, caseInsensitive);
+    if (got != want) {
+        fprintf(stderr, "MatchText disagrees with the reference: got %d, want %d, %s\n", got, want,
+                caseInsensitive ? "case-insensitive" : "case-sensitive");
+        PrintBytes("query", reinterpret_cast<const unsigned char*>(query), m);
+        PrintBytes("text", reinterpret_cast<const unsigned char*>(text), n);
+        abort();
+    }
+
+    delete[] text;
+    delete[] query;
+    return 0;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+// Shared by the resource script and the code.
+
+#define IDI_APP 3
+#define IDR_MANIFEST 1
+
+#define IDD_MAIN 101
+#define IDC_MAIN_QUERY_GROUP 1001
+#define IDC_MAIN_QUERY 1002
+#define IDC_MAIN_SEARCH 1003
+#define IDC_MAIN_STATUS 1006
+#define IDC_MAIN_RESULTS 1010
+
+#define IDR_MAIN_MENU 10000
+#define IDM_FILE 10001
+#define IDM_ABOUT_MENU 10002
+#define IDM_EXIT 10003
+#define IDM_OPTIONS 10004
+#define IDM_ABOUT 10005
+#define IDM_CASE 10006
+#define IDM_REINDEX 10007
+
+#define IDD_OPTIONS 1100
+#define IDC_OPT_PATHS_GROUP 1101
+#define IDC_OPT_OK 1102
+#define IDC_OPT_CANCEL 1103
+#define IDC_OPT_PATH1 1104
+#define IDC_OPT_EDITOR 1109
+#define IDC_OPT_EDITOR_GROUP 1110
+#define IDC_OPT_BROWSE1 1111
+#define IDC_OPT_BROWSE_EDITOR 1116

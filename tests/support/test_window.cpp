@@ -1,0 +1,81 @@
+#include "support/test_window.h"
+
+#include "app_state.h"
+#include "core/file_index.h"
+#include "core/index_format.h"
+#include "res/resource.h"
+
+namespace {
+
+HWND Child(HWND parent, const char* windowClass, DWORD style, int id) {
+    return CreateWindowExA(0, windowClass, "", WS_CHILD | WS_VISIBLE | style, 0, 0, 200, 100, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+}
+
+}  // namespace
+
+TestWindow::TestWindow() {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    App.MainWindow = CreateWindowExA(0, "STATIC", "test", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
+                                     GetModuleHandleA(nullptr), nullptr);
+    Child(App.MainWindow, "EDIT", ES_AUTOHSCROLL, IDC_MAIN_QUERY);
+    Child(App.MainWindow, STATUSCLASSNAMEA, CCS_BOTTOM, IDC_MAIN_STATUS);
+    App.ResultList = Child(App.MainWindow, WC_LISTVIEWA, LVS_REPORT, IDC_MAIN_RESULTS);
+    LVCOLUMNA column = {};
+    column.mask = LVCF_WIDTH | LVCF_TEXT;
+    column.cx = 174;
+    column.pszText = const_cast<char*>("File Results");
+    SendMessageA(App.ResultList, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+    App.CaseInsensitive = 1;
+    AllocateFileIndex();
+}
+
+TestWindow::~TestWindow() {
+    ReleaseFileIndex();
+    DestroyWindow(App.MainWindow);
+    App.MainWindow = nullptr;
+    App.ResultList = nullptr;
+    for (auto& slot : App.Settings.Slots) slot[0] = '\0';
+}
+
+void TestWindow::SetQuery(const std::string& query) const {
+    SetDlgItemTextA(App.MainWindow, IDC_MAIN_QUERY, query.c_str());
+}
+
+std::vector<std::string> TestWindow::Rows() const {
+    std::vector<std::string> rows;
+    int count = static_cast<int>(SendMessageA(App.ResultList, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        std::vector<char> text(kLongPathSize);
+        LVITEMA item = {};
+        item.iSubItem = 0;
+        item.pszText = text.data();
+        item.cchTextMax = static_cast<int>(text.size());
+        SendMessageA(App.ResultList, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
+        rows.push_back(text.data());
+    }
+    return rows;
+}
+
+std::string TestWindow::Status() const {
+    char text[kLongPathSize];
+    GetDlgItemTextA(App.MainWindow, IDC_MAIN_STATUS, text, sizeof text);
+    return text;
+}
+
+void IndexPaths(const std::vector<std::string>& paths) {
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        std::string path = slot < static_cast<int>(paths.size()) ? paths[slot] : "";
+        lstrcpynA(App.Settings.Slots[slot], path.c_str(), kTextSize);
+    }
+    BuildFileIndex();
+}
+
+std::vector<std::string> IndexedFiles() {
+    std::vector<std::string> files;
+    IndexCursor cursor = StartIndexWalk(App.FileIndex);
+    const char* name;
+    while (NextIndexedFile(cursor, &name)) files.push_back(std::string(cursor.directory, cursor.directoryLength) + name);
+    return files;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// A real window holding the controls that a search reads and fills (query
+// field, status line, result list), registered in App as the main window.
+class TestWindow {
+public:
+    TestWindow();
+    ~TestWindow();
+    TestWindow(const TestWindow&) = delete;
+    TestWindow& operator=(const TestWindow&) = delete;
+
+    void SetQuery(const std::string& query) const;
+    std::vector<std::string> Rows() const;
+    std::string Status() const;
+};
+
+// Builds the index from the given search paths (Path1 first).
+void IndexPaths(const std::vector<std::string>& paths);
+
+// Every file of the index as its full path, in index order.
+std::vector<std::string> IndexedFiles();

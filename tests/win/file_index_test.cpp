@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app_state.h"
+#include "core/executable_path.h"
+#include "support/temp_folder.h"
+#include "support/test_window.h"
+
+namespace {
+
+using Files = std::vector<std::string>;
+
+class FileIndexTest : public ::testing::Test {
+protected:
+    TestWindow window;
+    TempFolder first, second;
+};
+
+TEST_F(FileIndexTest, EmptySlotsAndMissingDirectoriesGiveNoGroup) {
+    IndexPaths({});
+    EXPECT_EQ(App.FileIndex[0], '\0');
+    EXPECT_TRUE(IndexedFiles().empty());
+
+    first.Write("a.inc", "x");
+    second.Write("b.inc", "x");
+    IndexPaths({first / "*.inc", first / "no-such-folder\\*.inc", second / "*.none", second / "*.inc"});
+    EXPECT_EQ(IndexedFiles(), (Files{first / "a.inc", second / "b.inc"}));
+}
+
+TEST_F(FileIndexTest, GroupsKeepTheirOwnDirectoryInEnumerationOrder) {
+    first.Write("a.inc", "x");
+    first.Write("b.inc", "x");
+    first.Write("c.txt", "x");
+    second.Write("only.inc", "x");
+    IndexPaths({first / "*.inc", "", second / "*.inc"});
+    EXPECT_EQ(IndexedFiles(), (Files{first / "a.inc", first / "b.inc", second / "only.inc"}));
+    // The group of a one-file path is its directory entry alone.
+    std::string expectedStart = second.Path() + "*only.inc";
+    EXPECT_EQ(std::string(App.FileIndex + (first.Path().size() + 1 + 6 + 6)), expectedStart);
+}
+
+TEST_F(FileIndexTest, RebuildToAShorterListDropsTheOldGroups) {
+    for (int i = 0; i < 20; ++i) first.Write("file" + std::to_string(i) + ".inc", "x");
+    second.Write("z.inc", "x");
+    IndexPaths({first / "*.inc", second / "*.inc"});
+    EXPECT_EQ(IndexedFiles().size(), 21u);
+    IndexPaths({second / "*.inc"});
+    EXPECT_EQ(IndexedFiles(), Files{second / "z.inc"});
+}
+
+TEST_F(FileIndexTest, MoreThanSixtyFourKilobytesOfNamesAreAllIndexed) {
+    Files expected;
+    for (int i = 0; i < 5000; ++i) {
+        std::string name = "an_include_file_with_a_fairly_long_descriptive_name_" + std::to_string(10000 + i) + ".inc";
+        first.Write(name, "");
+        expected.push_back(first / name);
+    }
+    second.Write("after.inc", "");
+    expected.push_back(second / "after.inc");
+    IndexPaths({first / "*.inc", second / "*.inc"});
+    EXPECT_GT(App.FileIndexSize, static_cast<size_t>(kIndexInitialSize));
+    EXPECT_EQ(IndexedFiles(), expected);  // Wine enumerates in name order
+}
+
+TEST_F(FileIndexTest, PatternsWithoutALeadingStarKeepTheirDirectory) {
+    first.Write("windows.inc", "x");
+    first.Write("winuser.inc", "x");
+    first.Write("kernel.inc", "x");
+    IndexPaths({first / "win*.inc", first / "kernel.inc"});
+    EXPECT_EQ(IndexedFiles(), (Files{first / "windows.inc", first / "winuser.inc", first / "kernel.inc"}));
+}
+
+TEST_F(FileIndexTest, RelativePathsAreTakenFromTheExecutablesFolder) {
+    TempFolder beside(ExecutableDirectory());
+    beside.Write("rel.inc", "x");
+    std::string folderName = beside.Path().substr(strlen(ExecutableDirectory()));
+    IndexPaths({folderName + "*.inc"});
+    EXPECT_EQ(IndexedFiles(), Files{beside / "rel.inc"});
+}
+
+}  // namespace

@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "app_state.h"
+#include "core/search_run.h"
+#include "support/effects_recorder.h"
+#include "support/temp_folder.h"
+#include "support/test_window.h"
+
+namespace {
+
+using Rows = std::vector<std::string>;
+using Tones = std::vector<DWORD>;
+
+class SearchRunTest : public ::testing::Test {
+protected:
+    void SetUp() override { ClearRecordedEffects(); }
+
+    Rows Search(const std::string& query) {
+        window.SetQuery(query);
+        SearchCommand();
+        return window.Rows();
+    }
+
+    TestWindow window;
+    TempFolder first, second;
+};
+
+TEST_F(SearchRunTest, RowsAreFullPathsInIndexOrder) {
+    first.Write("a.inc", "nothing here");
+    first.Write("b.inc", "MessageBoxA PROTO :DWORD");
+    first.Write("c.inc", "MessageBox twice MessageBox");
+    second.Write("d.inc", "messagebox");
+    IndexPaths({first / "*.inc", second / "*.inc"});
+
+    EXPECT_EQ(Search("MessageBox"), (Rows{first / "b.inc", first / "c.inc", second / "d.inc"}));
+    App.CaseInsensitive = 0;
+    EXPECT_EQ(Search("MessageBox"), (Rows{first / "b.inc", first / "c.inc"}));
+    EXPECT_EQ(Search("nothing"), Rows{first / "a.inc"});
+    EXPECT_EQ(Search(""), Rows{});
+    EXPECT_TRUE(RecordedTones().empty());
+}
+
+TEST_F(SearchRunTest, TheSameFileThroughTwoPathsIsListedTwice) {
+    first.Write("both.inc", "needle");
+    IndexPaths({first / "*.inc", first / "b*.inc"});
+    EXPECT_EQ(Search("needle"), (Rows{first / "both.inc", first / "both.inc"}));
+}
+
+TEST_F(SearchRunTest, RunsDoNotAccumulateAndReportTheirTime) {
+    first.Write("a.inc", "needle");
+    IndexPaths({first / "*.inc"});
+    EXPECT_EQ(Search("needle").size(), 1u);
+    EXPECT_EQ(Search("needle").size(), 1u);
+    EXPECT_TRUE(std::regex_match(window.Status(), std::regex(" Search complete in [0-9]+ms"))) << window.Status();
+    EXPECT_EQ(Search("absent"), Rows{});
+    IndexPaths({});
+    EXPECT_EQ(Search("needle"), Rows{});
+    EXPECT_TRUE(std::regex_match(window.Status(), std::regex(" Search complete in [0-9]+ms"))) << window.Status();
+    EXPECT_TRUE(RecordedTones().empty());
+}
+
+TEST_F(SearchRunTest, UnopenableEntriesSoundThreeTonesAndGiveNoRow) {
+    first.MakeFolder("sub.inc");
+    first.Write("z.inc", "needle");
+    IndexPaths({first / "*.inc"});
+    EXPECT_EQ(Search("needle"), Rows{first / "z.inc"});
+    EXPECT_EQ(RecordedTones(), (Tones{200, 300, 400}));
+
+    ClearRecordedEffects();
+    second.MakeFolder("sub");
+    IndexPaths({second / "*.*"});  // ".", ".." and the folder
+    EXPECT_EQ(Search("needle"), Rows{});
+    EXPECT_EQ(RecordedTones(), (Tones{200, 300, 400, 200, 300, 400, 200, 300, 400}));
+}
+
+TEST_F(SearchRunTest, DeviceNamesAreNeverRead) {
+    // Opening 'aux.h' reaches a serial port, whose read would block the run.
+    first.Write("aux.h", "needle");
+    first.Write("nul.h", "needle");
+    first.Write("real.h", "needle");
+    IndexPaths({first / "*.h"});
+    EXPECT_EQ(Search("needle"), Rows{first / "real.h"});
+    EXPECT_EQ(RecordedTones(), (Tones{200, 300, 400, 200, 300, 400}));
+}
+
+TEST_F(SearchRunTest, EverythingAfterAZeroByteIsSearched) {
+    first.Write("zero.inc", std::string("head\0tail needle", 16));
+    IndexPaths({first / "*.inc"});
+    EXPECT_EQ(Search("needle"), Rows{first / "zero.inc"});
+}
+
+TEST_F(SearchRunTest, LargeFilesAreSearchedInPiecesWithoutMissingABoundary) {
+    // The reads go through a 1 MiB buffer: put occurrences across its edges.
+    const size_t mib = 1 << 20;
+    std::string across(3 * mib + 17, 'x');
+    across.replace(mib - 3, 7, "Needle!");
+    std::string atEnd(3 * mib + 5, 'x');
+    atEnd.replace(atEnd.size() - 6, 6, "NEEDLE");
+    std::string none(2 * mib, 'x');
+    none.replace(mib - 3, 6, "needl_");
+    first.Write("across.inc", across);
+    first.Write("end.inc", atEnd);
+    first.Write("none.inc", none);
+    IndexPaths({first / "*.inc"});
+    EXPECT_EQ(Search("needle"), (Rows{first / "across.inc", first / "end.inc"}));
+    App.CaseInsensitive = 0;
+    EXPECT_EQ(Search("NEEDLE"), Rows{first / "end.inc"});
+}
+
+TEST_F(SearchRunTest, PathsLongerThan255CharactersAreFoundWhole) {
+    std::string folder(150, 'd');
+    first.MakeFolder(folder);
+    std::string name = std::string(140, 'n') + ".inc";
+    first.Write(folder + "\\" + name, "needle");
+    first.Write(folder + "\\short.inc", "needle");
+    IndexPaths({first / (folder + "\\*.inc")});
+    std::string longPath = first / (folder + "\\" + name);
+    ASSERT_GT(longPath.size(), 290u);
+    EXPECT_EQ(Search("needle"), (Rows{longPath, first / (folder + "\\short.inc")}));
+    EXPECT_TRUE(RecordedTones().empty());
+}
+
+}  // namespace

@@ -35,7 +35,7 @@ struct AppState {
     char SettingsFile[kLongPathSize];
 
     char Query[kTextSize];
-    char StatusText[kTextSize];
+    char StatusText[2 * kTextSize];  // " Searching " and a whole search path fit
     char FullPath[kLongPathSize];
     char ElapsedText[kDecimalTextSize];
     int CaseInsensitive;  // 1: case-insensitive, 0: case-sensitive

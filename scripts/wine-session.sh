@@ -3,7 +3,8 @@
 # Only processes started here are ever stopped.
 
 : "${VANTREL_BUILD:=$VANTREL_ROOT/build}"
-export WINEPREFIX="$VANTREL_BUILD/wineprefix"
+# The tests and the demo each keep a prefix of their own.
+export WINEPREFIX="${VANTREL_WINEPREFIX:-$VANTREL_BUILD/wineprefix-test}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
@@ -42,7 +43,7 @@ xvfb_start() {
 wine_session_begin() {
     wine_pick_arch
     [ -n "${VANTREL_USE_DISPLAY:-}" ] || xvfb_start
-    mkdir -p "$VANTREL_BUILD"
+    mkdir -p "$WINEPREFIX"
     # Kept running for the whole session: every Wine process after it starts faster.
     wineserver -p || true
     if [ ! -f "$WINEPREFIX/system.reg" ]; then

@@ -1,0 +1,42 @@
+#include "settings/settings_file.h"
+
+#include "app_state.h"
+#include "core/executable_path.h"
+#include "settings/settings_path.h"
+
+namespace {
+
+const char kSection[] = "TRESKO";
+const char* const kKeys[kSlotCount] = {"Path1", "Path2", "Path3", "Path4", "Path5", "Editor"};
+const char kDefaultPath1[] = "\\korvan\\include\\*.inc";
+
+}  // namespace
+
+void LoadSettings() {
+    if (!GetExecutablePath(App.SettingsFile, sizeof App.SettingsFile) ||
+        !SettingsPathFromExecutable(App.SettingsFile, sizeof App.SettingsFile)) {
+        // With no location of its own the tool must not write elsewhere (an
+        // empty name would reach the system's own profile files).
+        App.SettingsFile[0] = '\0';
+        lstrcpyA(App.Settings.Slots[Path1], kDefaultPath1);
+        return;
+    }
+    if (GetFileAttributesA(App.SettingsFile) != INVALID_FILE_ATTRIBUTES) {
+        ReadSettings();
+    } else {
+        lstrcpyA(App.Settings.Slots[Path1], kDefaultPath1);
+        SaveSettings();
+    }
+}
+
+void ReadSettings() {
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        GetPrivateProfileStringA(kSection, kKeys[slot], "", App.Settings.Slots[slot], kFieldTextLimit,
+                                 App.SettingsFile);
+}
+
+void SaveSettings() {
+    if (App.SettingsFile[0] == '\0') return;
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        WritePrivateProfileStringA(kSection, kKeys[slot], App.Settings.Slots[slot], App.SettingsFile);
+}

@@ -1,0 +1,38 @@
+#include "core/result_opener.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app_state.h"
+#include "support/effects_recorder.h"
+
+namespace {
+
+class ResultOpenerTest : public ::testing::Test {
+protected:
+    void SetUp() override { ClearRecordedEffects(); }
+    void TearDown() override { App.Settings.Slots[Editor][0] = '\0'; }
+};
+
+TEST_F(ResultOpenerTest, TheEditorGetsThePathAsOneQuotedParameter) {
+    lstrcpyA(App.Settings.Slots[Editor], "C:\\Program Files\\ed\\ed.exe");
+    OpenResult("C:\\my kit\\include\\user.inc");
+    ASSERT_EQ(RecordedStarts().size(), 1u);
+    EXPECT_EQ(RecordedStarts()[0].file, "C:\\Program Files\\ed\\ed.exe");
+    EXPECT_EQ(RecordedStarts()[0].parameters, "\"C:\\my kit\\include\\user.inc\"");
+
+    const std::string longPath = "C:\\" + std::string(400, 'p') + "\\x.inc";
+    OpenResult(longPath.c_str());
+    ASSERT_EQ(RecordedStarts().size(), 2u);
+    EXPECT_EQ(RecordedStarts()[1].parameters, "\"" + longPath + "\"");
+}
+
+TEST_F(ResultOpenerTest, WithoutAnEditorTheFileIsOpenedByItsAssociation) {
+    OpenResult("C:\\my kit\\include\\user.inc");
+    ASSERT_EQ(RecordedStarts().size(), 1u);
+    EXPECT_EQ(RecordedStarts()[0].file, "C:\\my kit\\include\\user.inc");
+    EXPECT_EQ(RecordedStarts()[0].parameters, "(none)");
+}
+
+}  // namespace

@@ -1,0 +1,83 @@
+#include "ui/options_dialog.h"
+
+#include "app_state.h"
+#include "core/file_index.h"
+#include "res/resource.h"
+#include "settings/settings_file.h"
+#include "ui/search_pattern.h"
+
+namespace {
+
+// Field IDC_OPT_PATH1 + i and button IDC_OPT_BROWSE1 + i belong to slot i.
+void FillFields() {
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        SetDlgItemTextA(App.OptionsWindow, IDC_OPT_PATH1 + slot, App.Settings.Slots[slot]);
+}
+
+INT_PTR OnInitDialog(HWND window) {
+    App.OptionsWindow = window;
+    FillFields();
+    return TRUE;
+}
+
+INT_PTR EndOptions() {
+    EndDialog(App.OptionsWindow, 0);
+    return TRUE;
+}
+
+INT_PTR OnOk() {
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        GetDlgItemTextA(App.OptionsWindow, IDC_OPT_PATH1 + slot, App.Settings.Slots[slot], kFieldTextLimit);
+    SaveSettings();
+    BuildFileIndex();
+    return EndOptions();
+}
+
+INT_PTR OnCommand(WORD id) {
+    if (id >= IDC_OPT_BROWSE1 && id < IDC_OPT_BROWSE1 + kPathSlotCount) {
+        BrowseForPattern(Path1 + (id - IDC_OPT_BROWSE1));
+        return TRUE;
+    }
+    switch (id) {
+    case IDC_OPT_OK:
+        return OnOk();
+    case IDC_OPT_CANCEL:
+    case IDCANCEL:  // Escape
+        return EndOptions();
+    case IDC_OPT_BROWSE_EDITOR:
+        BrowseForProgram(Editor);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK OptionsDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(window);
+    case WM_COMMAND:
+        return OnCommand(LOWORD(wParam));
+    case WM_CLOSE:
+    case WM_DESTROY:
+        return EndOptions();
+    default:
+        return FALSE;
+    }
+}
+
+// The chosen file stands as a sample of the files to search. The slot is
+// written at once; the settings file only by a later Ok.
+void BrowseForPattern(int slot) {
+    if (!GetOpenFileNameA(&App.OpenRequest)) return;
+    DeriveSearchPattern(App.OpenFileName, App.Settings.Slots[slot], kTextSize);
+    FillFields();
+}
+
+void BrowseForProgram(int slot) {
+    if (!GetOpenFileNameA(&App.OpenRequest)) return;
+    lstrcpynA(App.Settings.Slots[slot], App.OpenFileName, kTextSize);
+    FillFields();
+}

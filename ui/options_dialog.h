@@ -1,0 +1,10 @@
+#pragma once
+
+#include <windows.h>
+
+INT_PTR CALLBACK OptionsDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Fill one settings slot from a file chosen in the Open dialog, then refresh
+// every field from the slots.
+void BrowseForPattern(int slot);
+void BrowseForProgram(int slot);

@@ -1,0 +1,407 @@
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "program_driver.h"
+#include "res/resource.h"
+#include "screen_capture.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using Rows = std::vector<std::string>;
+using Lines = std::vector<std::string>;
+
+const char kOptionsCaption[] = " Options";
+const char kInsensitiveItem[] = "&Case-Insensitive";
+const char kSensitiveItem[] = "&Case-Sensitive";
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Lines without their line ends; blank lines at the end do not count.
+Lines SplitLines(const std::string& text) {
+    Lines lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    while (!lines.empty() && lines.back().empty()) lines.pop_back();
+    return lines;
+}
+
+Lines SettingsLines(const Lines& paths, const std::string& editor = "") {
+    Lines lines = {"[TRESKO]"};
+    for (size_t slot = 0; slot < 5; ++slot)
+        lines.push_back("Path" + std::to_string(slot + 1) + "=" + (slot < paths.size() ? paths[slot] : ""));
+    lines.push_back("Editor=" + editor);
+    return lines;
+}
+
+std::string SettingsText(const Lines& paths, const std::string& editor = "") {
+    std::string text;
+    for (const std::string& line : SettingsLines(paths, editor)) text += line + "\r\n";
+    return text;
+}
+
+FILETIME LastWrite(const std::string& path) {
+    FILETIME written = {};
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return written;
+    GetFileTime(file, nullptr, nullptr, &written);
+    CloseHandle(file);
+    return written;
+}
+
+// Far in the past, so that any write by the program shows in the time.
+void BackdateFile(const std::string& path) {
+    SYSTEMTIME longAgo = {2001, 2, 0, 3, 4, 5, 6, 0};
+    FILETIME time = {};
+    SystemTimeToFileTime(&longAgo, &time);
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
+    CloseHandle(file);
+}
+
+// Where screenshots go, if anywhere. A Unix path is taken through drive Z:.
+std::string ScreenshotFolder() {
+    char value[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("VANTREL_SCREENSHOTS", value, sizeof value);
+    if (length == 0 || length >= sizeof value) return std::string();
+    std::string folder = value;
+    if (folder[0] == '/') {
+        for (char& c : folder)
+            if (c == '/') c = '\\';
+        folder = "Z:" + folder;
+    }
+    if (folder.back() != '\\') folder += '\\';
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+// Each test runs its own copy of a program, so the settings file beside it
+// is the test's own, and keeps its data in a folder apart.
+class ProgramTest : public ::testing::Test {
+protected:
+    std::string Install(const std::string& exe = "vantrel.exe") const {
+        std::string copy = home / exe;
+        EXPECT_TRUE(CopyFileA((BuildFolder() + exe).c_str(), copy.c_str(), FALSE)) << "cannot copy " << exe;
+        return copy;
+    }
+
+    static std::string SettingsFileOf(const std::string& exe) { return exe.substr(0, exe.size() - 3) + "ini"; }
+
+    // Which caption the case item shows, told by comparing the menu bar on
+    // the screen with bars of our own drawing each caption: Wine does not
+    // let another process read a menu.
+    std::string CaseItemShown(const Program& program) {
+        if (insensitiveBar.image.pixels.empty()) {
+            insensitiveBar = DrawReferenceMenuBar(program.Main(), {"&File", kInsensitiveItem, "&About"});
+            sensitiveBar = DrawReferenceMenuBar(program.Main(), {"&File", kSensitiveItem, "&About"});
+            EXPECT_FALSE(insensitiveBar.image.pixels.empty()) << "no menu bar of our own to compare with";
+            EXPECT_NE(insensitiveBar.image, sensitiveBar.image) << "the two captions cannot be told apart";
+        }
+        Image shown = CaptureStrip(program.Main(), insensitiveBar.strip);
+        if (shown == insensitiveBar.image) return kInsensitiveItem;
+        if (shown == sensitiveBar.image) return kSensitiveItem;
+        return "(neither)";
+    }
+
+    void ExpectCaseItem(const Program& program, const std::string& caption) {
+        WaitUntil([&] { return CaseItemShown(program) == caption; });
+        EXPECT_EQ(CaseItemShown(program), caption);
+    }
+
+    HWND OpenOptions(const Program& program) const {
+        program.Command(IDM_OPTIONS);
+        HWND options = nullptr;
+        WaitUntil([&] { return (options = FindProcessWindow(program.Id(), kOptionsCaption)) != nullptr; });
+        EXPECT_NE(options, nullptr) << "no options dialog";
+        // The whole dialog, caption included, opens on the screen.
+        RECT frame = {};
+        if (options != nullptr && GetWindowRect(options, &frame)) {
+            EXPECT_GE(frame.top, 0);
+            EXPECT_GE(frame.left, 0);
+        }
+        return options;
+    }
+
+    static void ClickAndWaitClosed(HWND dialog, int button) {
+        PostMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); })) << "the dialog stayed open";
+    }
+
+    TempFolder home;
+    TempFolder data;
+    MenuBarLook insensitiveBar, sensitiveBar;
+};
+
+// C:\korvan\include, where the first start looks: made when missing, and
+// only what the test made is removed again.
+class DefaultKitFolder {
+public:
+    DefaultKitFolder()
+        : madeRoot_(CreateDirectoryA("C:\\korvan", nullptr) != FALSE),
+          madeInclude_(CreateDirectoryA("C:\\korvan\\include", nullptr) != FALSE) {}
+    ~DefaultKitFolder() {
+        for (const std::string& file : files_) DeleteFileA(("C:" + file).c_str());
+        if (madeInclude_) RemoveDirectoryA("C:\\korvan\\include");
+        if (madeRoot_) RemoveDirectoryA("C:\\korvan");
+    }
+    // The file's path as the program shows it: from the root of the drive.
+    std::string Write(const std::string& name, const std::string& bytes) {
+        std::string path = "\\korvan\\include\\" + name;
+        std::ofstream("C:" + path, std::ios::binary) << bytes;
+        files_.push_back(path);
+        return path;
+    }
+
+private:
+    bool madeRoot_, madeInclude_;
+    Rows files_;
+};
+
+using StartTest = ProgramTest;
+
+TEST_F(StartTest, FirstStartWritesDefaultSettingsAndSearchesTheDefaultPath) {
+    DefaultKitFolder kit;
+    const std::string token = "korvan_e2e_" + std::to_string(GetCurrentProcessId());
+    const std::string found = kit.Write(token + ".inc", "; " + token + " here\r\n");
+    kit.Write(token + "-other.inc", "; nothing of note\r\n");
+    const std::string exe = Install();
+    ASSERT_FALSE(Exists(SettingsFileOf(exe)));
+
+    Program program(exe);
+    ASSERT_TRUE(program.Started());
+    EXPECT_EQ(SplitLines(ReadBytes(SettingsFileOf(exe))), SettingsLines({"\\korvan\\include\\*.inc"}));
+    EXPECT_EQ(program.Status(), " Searching \\korvan\\include\\*.inc");
+    EXPECT_EQ(WindowText(program.Item(IDC_MAIN_QUERY)), "Enter Text to Find");
+
+    // Upper case finds the lower-case text: the start is case-insensitive.
+    std::string upper = token;
+    for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(program.Search(upper), Rows{found});
+    EXPECT_TRUE(std::regex_match(program.Status(), std::regex(" Search complete in [0-9]+ms"))) << program.Status();
+}
+
+using SearchTest = ProgramTest;
+
+TEST_F(SearchTest, ListsFilesInPathOrderAndFollowsTheCaseMode) {
+    data.MakeFolder("zeta");
+    data.Write("zeta\\a.inc", "nothing to see");
+    data.Write("zeta\\b.inc", "MessageBoxA PROTO :DWORD");
+    data.Write("zeta\\c.inc", "invoke messagebox, 0");
+    data.Write("zeta\\e.txt", "MessageBox, but not an include");
+    // A relative path is taken from the program's folder.
+    home.MakeFolder("alpha");
+    home.Write("alpha\\d.inc", "MessageBox");
+    const std::string exe = Install();
+    home.Write("vantrel.ini", SettingsText({data / "zeta\\*.inc", "alpha\\*.inc"}));
+
+    Program program(exe);
+    ASSERT_TRUE(program.Started());
+    const Rows all = {data / "zeta\\b.inc", data / "zeta\\c.inc", home / "alpha\\d.inc"};
+    const Rows exactCase = {data / "zeta\\b.inc", home / "alpha\\d.inc"};
+    EXPECT_EQ(program.Search("MessageBox"), all);
+    ExpectCaseItem(program, kInsensitiveItem);
+
+    program.Command(IDM_CASE);
+    ExpectCaseItem(program, kSensitiveItem);
+    EXPECT_EQ(program.Search("MessageBox"), exactCase);
+    EXPECT_EQ(program.Search("messagebox"), Rows{data / "zeta\\c.inc"});
+
+    program.Command(IDM_CASE);
+    ExpectCaseItem(program, kInsensitiveItem);
+    EXPECT_EQ(program.Search("MessageBox"), all);
+    EXPECT_EQ(program.Search("not in any file"), Rows{});
+}
+
+TEST_F(SearchTest, FilesAddedAfterTheStartAreFoundOnlyAfterReIndexing) {
+    data.Write("a.inc", "needle");
+    const std::string exe = Install();
+    home.Write("vantrel.ini", SettingsText({data / "*.inc"}));
+    Program program(exe);
+    ASSERT_TRUE(program.Started());
+    EXPECT_EQ(program.Search("needle"), Rows{data / "a.inc"});
+
+    data.Write("b.inc", "needle");
+    EXPECT_EQ(program.Search("needle"), Rows{data / "a.inc"});
+    program.Command(IDM_REINDEX);
+    EXPECT_EQ(program.Search("needle"), (Rows{data / "a.inc", data / "b.inc"}));
+}
+
+class OptionsTest : public ProgramTest {
+protected:
+    void SetUp() override {
+        data.MakeFolder("old");
+        data.MakeFolder("new");
+        data.Write("old\\x.inc", "needle");
+        data.Write("new\\y.inc", "needle");
+        exe = Install();
+        home.Write("vantrel.ini", SettingsText({data / "old\\*.inc"}));
+    }
+    std::string exe;
+};
+
+TEST_F(OptionsTest, OkSavesTheFieldsAndTheNextSearchUsesThem) {
+    Program program(exe);
+    ASSERT_TRUE(program.Started());
+    EXPECT_EQ(program.Search("needle"), Rows{data / "old\\x.inc"});
+
+    HWND options = OpenOptions(program);
+    ASSERT_NE(options, nullptr);
+    EXPECT_EQ(WindowText(GetDlgItem(options, IDC_OPT_PATH1)), data / "old\\*.inc");
+    EXPECT_EQ(WindowText(GetDlgItem(options, IDC_OPT_EDITOR)), "");
+    SetWindowTextRemote(GetDlgItem(options, IDC_OPT_PATH1), data / "new\\*.inc");
+    ClickAndWaitClosed(options, IDC_OPT_OK);
+
+    EXPECT_EQ(SplitLines(ReadBytes(SettingsFileOf(exe))), SettingsLines({data / "new\\*.inc"}));
+    EXPECT_EQ(program.Search("needle"), Rows{data / "new\\y.inc"});
+}
+
+TEST_F(OptionsTest, CancelLeavesSettingsAndResultsAsTheyWere) {
+    const std::string before = ReadBytes(SettingsFileOf(exe));
+    Program program(exe);
+    ASSERT_TRUE(program.Started());
+    EXPECT_EQ(program.Search("needle"), Rows{data / "old\\x.inc"});
+
+    HWND options = OpenOptions(program);
+    ASSERT_NE(options, nullptr);
+    SetWindowTextRemote(GetDlgItem(options, IDC_OPT_PATH1), data / "new\\*.inc");
+    SetWindowTextRemote(GetDlgItem(options, IDC_OPT_EDITOR), "C:\\nowhere\\editor.exe");
+    ClickAndWaitClosed(options, IDC_OPT_CANCEL);
+
+    EXPECT_EQ(ReadBytes(SettingsFileOf(exe)), before);
+    EXPECT_EQ(program.Search("needle"), Rows{data / "old\\x.inc"});
+    // Opened again, the dialog shows the settings, not what was typed.
+    options = OpenOptions(program);
+    ASSERT_NE(options, nullptr);
+    EXPECT_EQ(WindowText(GetDlgItem(options, IDC_OPT_PATH1)), data / "old\\*.inc");
+    EXPECT_EQ(WindowText(GetDlgItem(options, IDC_OPT_EDITOR)), "");
+    ClickAndWaitClosed(options, IDC_OPT_CANCEL);
+}
+
+class OpenTest : public ProgramTest {
+protected:
+    void SetUp() override {
+        data.MakeFolder("inc files");
+        data.Write("inc files\\first one.inc", "needle");
+        data.Write("inc files\\second one.inc", "needle");
+    }
+};
+
+TEST_F(OpenTest, TheEditorGetsTheRowPathAsOneArgument) {
+    home.MakeFolder("my editor");
+    const std::string editor = home / "my editor\\record_args.exe";
+    ASSERT_TRUE(CopyFileA((BuildFolder() + "record_args.exe").c_str(), editor.c_str(), FALSE));
+    const std::string log = home / "my editor\\record_args.log";
+    const std::string exe = Install();
+    home.Write("vantrel.ini", SettingsText({data / "inc files\\*.inc"}, editor));
+
+    {
+        Program program(exe);
+        ASSERT_TRUE(program.Started());
+        const std::string second = data / "inc files\\second one.inc";
+        ASSERT_EQ(program.Search("needle"), (Rows{data / "inc files\\first one.inc", second}));
+        program.DoubleClickRow(1);
+        WaitUntil([&] { return SplitLines(ReadBytes(log)).size() >= 3; });
+        const Lines record = SplitLines(ReadBytes(log));
+        ASSERT_EQ(record.size(), 3u) << ReadBytes(log);
+        EXPECT_EQ(record[1], "argc 2") << record[0];
+        EXPECT_EQ(record[2], "argv1 " + second) << record[0];
+    }
+    // The editor may still be on its way out; its folder goes with the test's.
+    WaitUntil([&] { return DeleteFileA(editor.c_str()) != FALSE; }, 5000);
+}
+
+TEST_F(OpenTest, WithoutAnEditorTheRowItselfIsStarted) {
+    const std::string exe = Install("vantrel_recording.exe");
+    home.Write("vantrel_recording.ini", SettingsText({data / "inc files\\*.inc"}));
+    const std::string log = home / "effects.log";
+
+    Program program(exe);
+    ASSERT_TRUE(program.Started());
+    const std::string second = data / "inc files\\second one.inc";
+    ASSERT_EQ(program.Search("needle"), (Rows{data / "inc files\\first one.inc", second}));
+    program.DoubleClickRow(1);
+    WaitUntil([&] { return !ReadBytes(log).empty(); });
+    EXPECT_EQ(SplitLines(ReadBytes(log)), Lines{"start " + second + "|(none)"});
+}
+
+class ExitTest : public ProgramTest {
+protected:
+    // Ends the program by the given message and checks that it left with
+    // code 0 and did not touch its settings file.
+    void ExpectCleanEnd(UINT message, WPARAM wParam) {
+        data.Write("a.inc", "needle");
+        const std::string exe = Install();
+        const std::string settings = SettingsFileOf(exe);
+        home.Write("vantrel.ini", "; kept as written\r\n" + SettingsText({data / "*.inc"}, "C:\\editor.exe"));
+        BackdateFile(settings);
+        const std::string bytes = ReadBytes(settings);
+        const FILETIME written = LastWrite(settings);
+
+        Program program(exe);
+        ASSERT_TRUE(program.Started());
+        EXPECT_EQ(program.Search("needle"), Rows{data / "a.inc"});
+        PostMessageA(program.Main(), message, wParam, 0);
+        DWORD exitCode = 1;
+        ASSERT_TRUE(program.WaitForExit(&exitCode)) << "the program did not end";
+        EXPECT_EQ(exitCode, 0u);
+        EXPECT_EQ(ReadBytes(settings), bytes);
+        const FILETIME after = LastWrite(settings);
+        EXPECT_EQ(CompareFileTime(&after, &written), 0) << "the settings file was written";
+    }
+};
+
+TEST_F(ExitTest, TheExitItemEndsTheProgram) { ExpectCleanEnd(WM_COMMAND, IDM_EXIT); }
+
+TEST_F(ExitTest, TheCloseBoxEndsTheProgram) { ExpectCleanEnd(WM_SYSCOMMAND, SC_CLOSE); }
+
+// A small include kit like the demo's; pictures of the main window with its
+// results and of the options dialog go to VANTREL_SCREENSHOTS when it is set.
+TEST_F(ProgramTest, ScreenshotsOfResultsAndOptions) {
+    data.MakeFolder("include");
+    data.Write("include\\kernel.inc", "ExitProcess PROTO :DWORD\r\nGetTickCount PROTO\r\n");
+    data.Write("include\\user.inc", "MessageBoxA PROTO :DWORD, :DWORD, :DWORD, :DWORD\r\nEndDialog PROTO :DWORD\r\n");
+    data.Write("include\\gdi.inc", "BitBlt PROTO :DWORD, :DWORD, :DWORD\r\n");
+    data.Write("include\\shell.inc", "ShowMessage MACRO text\r\n invoke MessageBoxA, 0, text, 0, MB_OK\r\nENDM\r\n");
+    const std::string exe = Install();
+    home.Write("vantrel.ini", SettingsText({data / "include\\*.inc"}));
+    const std::string folder = ScreenshotFolder();
+
+    Program program(exe);
+    ASSERT_TRUE(program.Started());
+    EXPECT_EQ(program.Search("MessageBox"), (Rows{data / "include\\shell.inc", data / "include\\user.inc"}));
+    const Image main = CaptureWindow(program.Main());
+    EXPECT_GT(main.ColourCount(), 2u) << "the capture shows no window";
+    if (!folder.empty()) {
+        EXPECT_TRUE(SaveBitmap(main, folder + "main-window.bmp"));
+    }
+
+    HWND options = OpenOptions(program);
+    ASSERT_NE(options, nullptr);
+    const Image dialog = CaptureWindow(options);
+    EXPECT_GT(dialog.ColourCount(), 2u) << "the capture shows no dialog";
+    if (!folder.empty()) {
+        EXPECT_TRUE(SaveBitmap(dialog, folder + "options.bmp"));
+    }
+    ClickAndWaitClosed(options, IDC_OPT_CANCEL);
+}
+
+}  // namespace

@@ -1,0 +1,224 @@
+#include "program_driver.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include "res/resource.h"
+
+namespace {
+
+const DWORD kSendTimeoutMs = 15000;
+const char kMainCaption[] = " Vantrel v0.9a";
+const char kSearchComplete[] = " Search complete in ";
+
+// Keeps this process's own windows (the menu references) painted while waiting.
+void PumpOwnMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+// A hung program fails the test instead of hanging it.
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, kSendTimeoutMs, &result))
+        ADD_FAILURE() << "message " << message << " to window " << window << " got no answer";
+    return static_cast<LRESULT>(result);
+}
+
+void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!PostMessageA(window, message, wParam, lParam)) ADD_FAILURE() << "cannot post message " << message;
+}
+
+// lParam of a key message: repeat count 1, the key's scan code, and for a
+// release the previous-state and transition bits.
+LPARAM KeyData(UINT virtualKey, bool release) {
+    LPARAM data = 1 | (static_cast<LPARAM>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC)) << 16);
+    if (release) data |= static_cast<LPARAM>(0xC0000000u);
+    return data;
+}
+
+void PressKey(HWND window, UINT virtualKey) {
+    Post(window, WM_KEYDOWN, virtualKey, KeyData(virtualKey, false));
+    Post(window, WM_KEYUP, virtualKey, KeyData(virtualKey, true));
+}
+
+struct WindowSearch {
+    DWORD processId;
+    const std::string* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam) {
+    WindowSearch& search = *reinterpret_cast<WindowSearch*>(lParam);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId != search.processId || !IsWindowVisible(window)) return TRUE;
+    if (WindowText(window) != *search.caption) return TRUE;
+    search.found = window;
+    return FALSE;
+}
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs) {
+        if (done()) return true;
+        PumpOwnMessages();
+        Sleep(10);
+    }
+    return done();
+}
+
+std::string BuildFolder() {
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, length < MAX_PATH ? length : 0);
+    return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+
+HWND FindProcessWindow(DWORD processId, const std::string& caption) {
+    WindowSearch search = {processId, &caption, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::string WindowText(HWND window) {
+    std::vector<char> text(32768);
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL,
+                             kSendTimeoutMs, &length))
+        return std::string();
+    return std::string(text.data());
+}
+
+void SetWindowTextRemote(HWND window, const std::string& text) {
+    Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+RemoteBlock::RemoteBlock(HANDLE process, size_t size)
+    : process_(process),
+      address_(static_cast<char*>(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))) {
+    if (address_ == nullptr) ADD_FAILURE() << "cannot borrow memory in the program: " << GetLastError();
+}
+
+RemoteBlock::~RemoteBlock() {
+    if (address_ != nullptr) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+}
+
+bool RemoteBlock::Write(const void* bytes, size_t size, size_t offset) const {
+    SIZE_T done = 0;
+    return address_ != nullptr && WriteProcessMemory(process_, address_ + offset, bytes, size, &done) && done == size;
+}
+
+bool RemoteBlock::Read(void* bytes, size_t size, size_t offset) const {
+    SIZE_T done = 0;
+    return address_ != nullptr && ReadProcessMemory(process_, address_ + offset, bytes, size, &done) && done == size;
+}
+
+Program::Program(const std::string& exe, const std::string& workingDirectory) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::string commandLine = "\"" + exe + "\"";
+    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, workingDirectory.c_str(),
+                        &startup, &info_)) {
+        ADD_FAILURE() << "cannot start " << exe << ": " << GetLastError();
+        info_ = {};
+        return;
+    }
+    WaitUntil([&] {
+        main_ = FindProcessWindow(info_.dwProcessId, kMainCaption);
+        return main_ != nullptr || WaitForSingleObject(info_.hProcess, 0) == WAIT_OBJECT_0;
+    });
+    if (main_ == nullptr) ADD_FAILURE() << "no main window from " << exe;
+}
+
+Program::~Program() {
+    if (info_.hProcess == nullptr) return;
+    // A test that fails half-way may leave a modal dialog up; then close hard.
+    if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
+        if (main_ != nullptr) PostMessageA(main_, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(info_.hProcess, 5000) == WAIT_TIMEOUT) {
+            TerminateProcess(info_.hProcess, 1);
+            WaitForSingleObject(info_.hProcess, 5000);
+        }
+    }
+    CloseHandle(info_.hThread);
+    CloseHandle(info_.hProcess);
+}
+
+std::vector<std::string> Program::Search(const std::string& query) {
+    EXPECT_FALSE(query.empty()) << "the end of an empty query cannot tell when the run is over";
+    HWND edit = Item(IDC_MAIN_QUERY);
+    SetWindowTextRemote(edit, query);
+    Send(edit, EM_SETSEL, 0, 0);
+    PressKey(edit, VK_RETURN);
+    // Posted messages are taken in order, so the caret reaches the end only
+    // once Enter, and with it the whole run, has been handled.
+    PressKey(edit, VK_END);
+    const LRESULT caretAtEnd = MAKELRESULT(query.size(), query.size());
+    bool done = WaitUntil([&] {
+        return Send(edit, EM_GETSEL, 0, 0) == caretAtEnd && Status().rfind(kSearchComplete, 0) == 0;
+    });
+    EXPECT_TRUE(done) << "the search for '" << query << "' did not finish; status: '" << Status() << "'";
+    return Rows();
+}
+
+std::vector<std::string> Program::Rows() const {
+    HWND list = Item(IDC_MAIN_RESULTS);
+    const size_t textSize = 32768;
+    RemoteBlock block(info_.hProcess, sizeof(LVITEMA) + textSize);
+    std::vector<std::string> rows;
+    int count = static_cast<int>(Send(list, LVM_GETITEMCOUNT, 0, 0));
+    std::vector<char> text(textSize);
+    for (int row = 0; row < count; ++row) {
+        LVITEMA item = {};
+        item.iSubItem = 0;
+        item.pszText = block.Address() + sizeof item;
+        item.cchTextMax = static_cast<int>(textSize);
+        text[0] = '\0';
+        if (!block.Write(&item, sizeof item) || !block.Write(text.data(), 1, sizeof item)) break;
+        Send(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(block.Address()));
+        if (!block.Read(text.data(), textSize, sizeof item)) break;
+        text.back() = '\0';
+        rows.push_back(text.data());
+    }
+    return rows;
+}
+
+std::string Program::Status() const { return WindowText(Item(IDC_MAIN_STATUS)); }
+
+void Program::Command(int id) const { Post(main_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+void Program::DoubleClickRow(int row) const {
+    HWND list = Item(IDC_MAIN_RESULTS);
+    RemoteBlock block(info_.hProcess, sizeof(LVITEMA));
+
+    LVITEMA state = {};
+    state.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
+    state.state = LVIS_FOCUSED | LVIS_SELECTED;
+    ASSERT_TRUE(block.Write(&state, sizeof state));
+    ASSERT_TRUE(Send(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(block.Address())));
+
+    RECT label = {};
+    label.left = LVIR_LABEL;
+    ASSERT_TRUE(block.Write(&label, sizeof label));
+    ASSERT_TRUE(Send(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(block.Address())));
+    ASSERT_TRUE(block.Read(&label, sizeof label));
+    const int x = label.left + (label.right - label.left < 20 ? (label.right - label.left) / 2 : 10);
+    const LPARAM at = MAKELPARAM(x, (label.top + label.bottom) / 2);
+
+    // What the system sends for a double-click.
+    Post(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    Post(list, WM_LBUTTONUP, 0, at);
+    Post(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    Post(list, WM_LBUTTONUP, 0, at);
+}
+
+bool Program::WaitForExit(DWORD* exitCode, DWORD timeoutMs) const {
+    if (info_.hProcess == nullptr || WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
+    return GetExitCodeProcess(info_.hProcess, exitCode) != FALSE;
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Starts the tool in a process of its own and works it through its windows
+// the way a user would, reading back what it shows. Nothing here runs inside
+// the tool: lists are read through memory borrowed in its process.
+
+// Polls until done() holds or the timeout passes; the last answer counts.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 15000);
+
+// The folder holding the test executable (and the programs built with it).
+std::string BuildFolder();
+
+// Top-level (or owned) visible window of the process with that caption.
+HWND FindProcessWindow(DWORD processId, const std::string& caption);
+
+std::string WindowText(HWND window);
+void SetWindowTextRemote(HWND window, const std::string& text);
+
+class Program {
+public:
+    // Starts exe with the working directory given (on drive C:, so that a
+    // path like \korvan\include\*.inc means C:\korvan\include) and waits for
+    // its main window.
+    explicit Program(const std::string& exe, const std::string& workingDirectory = "C:\\");
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    bool Started() const { return main_ != nullptr; }
+    HWND Main() const { return main_; }
+    DWORD Id() const { return info_.dwProcessId; }
+    HANDLE Process() const { return info_.hProcess; }
+    HWND Item(int id) const { return GetDlgItem(main_, id); }
+
+    // Types the query, presses Enter and waits until the run is over; the
+    // rows shown afterwards. Fails the test on a timeout.
+    std::vector<std::string> Search(const std::string& query);
+    std::vector<std::string> Rows() const;
+    std::string Status() const;
+
+    // As if the menu item had been chosen.
+    void Command(int id) const;
+
+    // Gives the row the focus and double-clicks it.
+    void DoubleClickRow(int row) const;
+
+    // Waits for the process to end; false on a timeout.
+    bool WaitForExit(DWORD* exitCode, DWORD timeoutMs = 15000) const;
+
+private:
+    PROCESS_INFORMATION info_ = {};
+    HWND main_ = nullptr;
+};
+
+// A block in another process's memory, for messages that carry pointers.
+class RemoteBlock {
+public:
+    RemoteBlock(HANDLE process, size_t size);
+    ~RemoteBlock();
+    RemoteBlock(const RemoteBlock&) = delete;
+    RemoteBlock& operator=(const RemoteBlock&) = delete;
+
+    char* Address() const { return address_; }
+    bool Write(const void* bytes, size_t size, size_t offset = 0) const;
+    bool Read(void* bytes, size_t size, size_t offset = 0) const;
+
+private:
+    HANDLE process_;
+    char* address_;
+};

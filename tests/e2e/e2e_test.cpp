@@ -199,6 +199,18 @@ TEST_F(StartTest, FirstStartWritesDefaultSettingsAndSearchesTheDefaultPath) {
     EXPECT_TRUE(std::regex_match(program.Status(), std::regex(" Search complete in [0-9]+ms"))) << program.Status();
 }
 
+TEST_F(StartTest, TheStartingStatusHoldsALongPathWhole) {
+    // " Searching " and 254 characters do not fit in 256 bytes.
+    const std::string path = "C:\\" + std::string(245, 'p') + "\\*.inc";
+    ASSERT_EQ(path.size(), 254u);
+    const std::string exe = Install();
+    home.Write("vantrel.ini", SettingsText({path}));
+    Program program(exe);
+    ASSERT_TRUE(program.Started());
+    EXPECT_EQ(program.Status(), " Searching " + path);
+    EXPECT_EQ(program.Search("anything"), Rows{});
+}
+
 using SearchTest = ProgramTest;
 
 TEST_F(SearchTest, ListsFilesInPathOrderAndFollowsTheCaseMode) {
@@ -334,13 +346,20 @@ TEST_F(OpenTest, WithoutAnEditorTheRowItselfIsStarted) {
     home.Write("vantrel_recording.ini", SettingsText({data / "inc files\\*.inc"}));
     const std::string log = home / "effects.log";
 
+    // A row longer than 255 characters is read back and opened whole.
+    const std::string third = data / ("inc files\\third " + std::string(240, 'l') + ".inc");
+    data.Write(third.substr(data.Path().size()), "needle");
+
     Program program(exe);
     ASSERT_TRUE(program.Started());
     const std::string second = data / "inc files\\second one.inc";
-    ASSERT_EQ(program.Search("needle"), (Rows{data / "inc files\\first one.inc", second}));
+    ASSERT_EQ(program.Search("needle"), (Rows{data / "inc files\\first one.inc", second, third}));
     program.DoubleClickRow(1);
     WaitUntil([&] { return !ReadBytes(log).empty(); });
     EXPECT_EQ(SplitLines(ReadBytes(log)), Lines{"start " + second + "|(none)"});
+    program.DoubleClickRow(2);
+    WaitUntil([&] { return SplitLines(ReadBytes(log)).size() >= 2; });
+    EXPECT_EQ(SplitLines(ReadBytes(log)), (Lines{"start " + second + "|(none)", "start " + third + "|(none)"}));
 }
 
 class ExitTest : public ProgramTest {

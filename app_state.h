@@ -56,8 +56,17 @@ struct AppState {
 
 extern AppState App;
 
-// The system's own texts.
-#define TEXT_CAPTION " Vantrel v0.9a"
-#define TEXT_SEARCHING " Searching "
-#define TEXT_SEARCH_COMPLETE " Search complete in "
-#define TEXT_MILLISECONDS "ms"
+// The system's own texts, exactly as the user sees and the settings file holds them.
+const char kCaptionText[] = " Vantrel v0.9a";
+const char kSearchingText[] = " Searching ";
+const char kSearchCompleteText[] = " Search complete in ";
+const char kMillisecondsText[] = "ms";
+const char kColumnTitle[] = "File Results";
+const char kCaseInsensitiveItem[] = "&Case-Insensitive";
+const char kCaseSensitiveItem[] = "&Case-Sensitive";
+const char kAboutCredit[] = "Finds which files of a set contain a piece of text.";
+const char kOpenFilter[] = "All Files\0*.*\0";
+const char kOpenTitle[] = "Select a file of the type you wish to search: ";
+const char kSettingsSection[] = "TRESKO";
+const char* const kSettingsKeys[kSlotCount] = {"Path1", "Path2", "Path3", "Path4", "Path5", "Editor"};
+const char kDefaultPath1[] = "\\korvan\\include\\*.inc";

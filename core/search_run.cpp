@@ -121,9 +121,9 @@ void RunSearch() {
     SearchIndexedFiles();
     DWORD elapsed = GetTickCount() - start;
     FormatDecimal(static_cast<int32_t>(elapsed), App.ElapsedText);
-    lstrcpyA(App.StatusText, TEXT_SEARCH_COMPLETE);
+    lstrcpyA(App.StatusText, kSearchCompleteText);
     lstrcatA(App.StatusText, App.ElapsedText);
-    lstrcatA(App.StatusText, TEXT_MILLISECONDS);
+    lstrcatA(App.StatusText, kMillisecondsText);
     SetDlgItemTextA(App.MainWindow, IDC_MAIN_STATUS, App.StatusText);
 }
 

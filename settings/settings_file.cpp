@@ -4,14 +4,6 @@
 #include "core/executable_path.h"
 #include "settings/settings_path.h"
 
-namespace {
-
-const char kSection[] = "TRESKO";
-const char* const kKeys[kSlotCount] = {"Path1", "Path2", "Path3", "Path4", "Path5", "Editor"};
-const char kDefaultPath1[] = "\\korvan\\include\\*.inc";
-
-}  // namespace
-
 void LoadSettings() {
     if (!GetExecutablePath(App.SettingsFile, sizeof App.SettingsFile) ||
         !SettingsPathFromExecutable(App.SettingsFile, sizeof App.SettingsFile)) {
@@ -31,12 +23,12 @@ void LoadSettings() {
 
 void ReadSettings() {
     for (int slot = 0; slot < kSlotCount; ++slot)
-        GetPrivateProfileStringA(kSection, kKeys[slot], "", App.Settings.Slots[slot], kFieldTextLimit,
+        GetPrivateProfileStringA(kSettingsSection, kSettingsKeys[slot], "", App.Settings.Slots[slot], kFieldTextLimit,
                                  App.SettingsFile);
 }
 
 void SaveSettings() {
     if (App.SettingsFile[0] == '\0') return;
     for (int slot = 0; slot < kSlotCount; ++slot)
-        WritePrivateProfileStringA(kSection, kKeys[slot], App.Settings.Slots[slot], App.SettingsFile);
+        WritePrivateProfileStringA(kSettingsSection, kSettingsKeys[slot], App.Settings.Slots[slot], App.SettingsFile);
 }

@@ -12,13 +12,6 @@
 
 namespace {
 
-const char kOpenFilter[] = "All Files\0*.*\0";
-const char kOpenTitle[] = "Select a file of the type you wish to search: ";
-const char kColumnTitle[] = "File Results";
-const char kCaseInsensitiveItem[] = "&Case-Insensitive";
-const char kCaseSensitiveItem[] = "&Case-Sensitive";
-const char kAboutCredit[] = "Finds which files of a set contain a piece of text.";
-
 void PrepareOpenRequest() {
     OPENFILENAMEA& request = App.OpenRequest;
     ZeroMemory(&request, sizeof request);
@@ -43,7 +36,7 @@ void PrepareResultList() {
 }
 
 void ShowSearchingStatus() {
-    lstrcpyA(App.StatusText, TEXT_SEARCHING);
+    lstrcpyA(App.StatusText, kSearchingText);
     lstrcatA(App.StatusText, App.Settings.Slots[Path1]);
     SetDlgItemTextA(App.MainWindow, IDC_MAIN_STATUS, App.StatusText);
 }
@@ -51,7 +44,7 @@ void ShowSearchingStatus() {
 INT_PTR OnInitDialog(HWND window) {
     App.MainWindow = window;
     PrepareOpenRequest();
-    SetWindowTextA(window, TEXT_CAPTION);
+    SetWindowTextA(window, kCaptionText);
     App.MenuBar = GetMenu(window);
     App.CaseInsensitive = 1;
     AllocateFileIndex();
@@ -87,7 +80,7 @@ INT_PTR OnCommand(WORD id) {
         ToggleCaseMode();
         return TRUE;
     case IDM_ABOUT:
-        ShellAboutA(App.MainWindow, TEXT_CAPTION, kAboutCredit, nullptr);
+        ShellAboutA(App.MainWindow, kCaptionText, kAboutCredit, nullptr);
         return TRUE;
     default:
         return FALSE;

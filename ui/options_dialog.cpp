@@ -68,16 +68,27 @@ INT_PTR CALLBACK OptionsDialogProc(HWND window, UINT message, WPARAM wParam, LPA
     }
 }
 
+namespace {
+
+// Owned by the options dialog, which stays disabled meanwhile: a second browse
+// started under the first would share its request and file buffer.
+bool ChooseFile() {
+    App.OpenRequest.hwndOwner = App.OptionsWindow;
+    return GetOpenFileNameA(&App.OpenRequest) != FALSE;
+}
+
+}  // namespace
+
 // The chosen file stands as a sample of the files to search. The slot is
 // written at once; the settings file only by a later Ok.
 void BrowseForPattern(int slot) {
-    if (!GetOpenFileNameA(&App.OpenRequest)) return;
+    if (!ChooseFile()) return;
     DeriveSearchPattern(App.OpenFileName, App.Settings.Slots[slot], kTextSize);
     FillFields();
 }
 
 void BrowseForProgram(int slot) {
-    if (!GetOpenFileNameA(&App.OpenRequest)) return;
+    if (!ChooseFile()) return;
     lstrcpynA(App.Settings.Slots[slot], App.OpenFileName, kTextSize);
     FillFields();
 }

@@ -18,6 +18,7 @@ using Rows = std::vector<std::string>;
 using Lines = std::vector<std::string>;
 
 const char kOptionsCaption[] = " Options";
+const char kOpenCaption[] = "Select a file of the type you wish to search: ";
 const char kInsensitiveItem[] = "&Case-Insensitive";
 const char kSensitiveItem[] = "&Case-Sensitive";
 
@@ -306,6 +307,151 @@ TEST_F(OptionsTest, CancelLeavesSettingsAndResultsAsTheyWere) {
     EXPECT_EQ(WindowText(GetDlgItem(options, IDC_OPT_PATH1)), data / "old\\*.inc");
     EXPECT_EQ(WindowText(GetDlgItem(options, IDC_OPT_EDITOR)), "");
     ClickAndWaitClosed(options, IDC_OPT_CANCEL);
+}
+
+// The "..." buttons show the system Open dialog; it is worked from outside
+// the program as a user would: a full path typed as the file name, then Open.
+class BrowseTest : public OptionsTest {
+protected:
+    void SetUp() override {
+        OptionsTest::SetUp();
+        data.MakeFolder("kit");
+        data.Write("kit\\kernel32.inc", "needle");
+        data.Write("kit\\user32.inc", "needle");
+        data.Write("kit\\notes.txt", "needle");
+        // Whether *.htm also matches .html files differs between systems;
+        // only the .htm file holds the text.
+        data.MakeFolder("web");
+        data.Write("web\\page.html", "nothing of note");
+        data.Write("web\\other.htm", "needle");
+        settingsBefore = ReadBytes(SettingsFileOf(exe));
+    }
+
+    // Presses a "..." button and waits for the Open dialog it shows.
+    static HWND Browse(const Program& program, HWND options, int button) {
+        PostMessageA(GetDlgItem(options, button), BM_CLICK, 0, 0);
+        HWND open = nullptr;
+        WaitUntil([&] { return (open = FindProcessWindow(program.Id(), kOpenCaption)) != nullptr; });
+        EXPECT_NE(open, nullptr) << "no Open dialog from button " << button;
+        // The options dialog waits: a second browse would share the same request.
+        if (open != nullptr) {
+            EXPECT_FALSE(IsWindowEnabled(options)) << "options usable under the Open dialog";
+        }
+        return open;
+    }
+
+    // By class: the Explorer-style dialog's toolbar shares the id of IDOK.
+    static void PressOpenDialogButton(HWND open, int id) {
+        HWND button = FindDescendant(open, id, "Button");
+        ASSERT_NE(button, nullptr) << "no button " << id << " in the Open dialog";
+        PostMessageA(button, BM_CLICK, 0, 0);
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(open); })) << "the Open dialog stayed open";
+    }
+
+    static void TypeFileName(HWND open, const std::string& path) {
+        HWND name = OpenDialogNameField(open);
+        ASSERT_NE(name, nullptr) << "no file name field in the Open dialog";
+        SetWindowTextRemote(name, path);
+    }
+
+    static void ChooseFile(HWND open, const std::string& path) {
+        ASSERT_NO_FATAL_FAILURE(TypeFileName(open, path));
+        ASSERT_NO_FATAL_FAILURE(PressOpenDialogButton(open, IDOK));
+    }
+
+    // Path1 to Path5, then Editor.
+    static Lines Fields(HWND options) {
+        Lines fields;
+        for (int id = IDC_OPT_PATH1; id <= IDC_OPT_EDITOR; ++id) fields.push_back(WindowText(GetDlgItem(options, id)));
+        return fields;
+    }
+
+    static void TypeFields(HWND options, const Lines& fields) {
+        for (size_t i = 0; i < fields.size(); ++i)
+            SetWindowTextRemote(GetDlgItem(options, IDC_OPT_PATH1 + static_cast<int>(i)), fields[i]);
+    }
+
+    // The fields are refilled one by one after the Open dialog has gone.
+    static void ExpectFields(HWND options, const Lines& expected) {
+        WaitUntil([&] { return Fields(options) == expected; });
+        EXPECT_EQ(Fields(options), expected);
+    }
+
+    std::string settingsBefore;
+};
+
+TEST_F(BrowseTest, AChosenSampleSetsItsRowAtOnceButOnlyOkWritesIt) {
+    Program program(exe);
+    ASSERT_TRUE(program.Started());
+    EXPECT_EQ(program.Search("needle"), Rows{data / "old\\x.inc"});
+
+    HWND options = OpenOptions(program);
+    ASSERT_NE(options, nullptr);
+    // Typed but not confirmed: the browse puts the row's setting back.
+    TypeFields(options, {data / "old\\*.inc", data / "new\\*.inc"});
+    HWND open = Browse(program, options, IDC_OPT_BROWSE1);
+    ASSERT_NE(open, nullptr);
+    ASSERT_NO_FATAL_FAILURE(ChooseFile(open, data / "kit\\kernel32.inc"));
+    ExpectFields(options, {data / "kit\\*.inc", "", "", "", "", ""});
+
+    // The last button fills the last row; the sample's extension is cut to three.
+    open = Browse(program, options, IDC_OPT_BROWSE5);
+    ASSERT_NE(open, nullptr);
+    ASSERT_NO_FATAL_FAILURE(ChooseFile(open, data / "web\\page.html"));
+    const Lines browsed = {data / "kit\\*.inc", "", "", "", data / "web\\*.htm", ""};
+    ExpectFields(options, browsed);
+    ClickAndWaitClosed(options, IDC_OPT_CANCEL);
+
+    // Cancel writes nothing and leaves the index as it was...
+    EXPECT_EQ(ReadBytes(SettingsFileOf(exe)), settingsBefore);
+    EXPECT_EQ(program.Search("needle"), Rows{data / "old\\x.inc"});
+    // ...but the chosen patterns are searched from the next re-index on.
+    program.Command(IDM_REINDEX);
+    EXPECT_EQ(program.Search("needle"),
+              (Rows{data / "kit\\kernel32.inc", data / "kit\\user32.inc", data / "web\\other.htm"}));
+    EXPECT_EQ(ReadBytes(SettingsFileOf(exe)), settingsBefore);
+
+    // Opened again, the dialog shows them, and Ok writes them.
+    options = OpenOptions(program);
+    ASSERT_NE(options, nullptr);
+    EXPECT_EQ(Fields(options), browsed);
+    ClickAndWaitClosed(options, IDC_OPT_OK);
+    EXPECT_EQ(SplitLines(ReadBytes(SettingsFileOf(exe))),
+              SettingsLines({data / "kit\\*.inc", "", "", "", data / "web\\*.htm"}));
+}
+
+TEST_F(BrowseTest, ACancelledOpenChangesNothingAndTheEditorTakesTheWholePath) {
+    // Spaces and a second dot: nothing of the name may be cut or turned into a pattern.
+    home.MakeFolder("my tools");
+    const std::string editor = home / "my tools\\edit.v2.exe";
+    home.Write("my tools\\edit.v2.exe", "");
+    Program program(exe);
+    ASSERT_TRUE(program.Started());
+
+    HWND options = OpenOptions(program);
+    ASSERT_NE(options, nullptr);
+    const Lines typed = {data / "new\\*.inc", data / "kit\\*.txt", "", "", "", "C:\\typed\\editor.exe"};
+    TypeFields(options, typed);
+    HWND open = Browse(program, options, IDC_OPT_BROWSE2);
+    ASSERT_NE(open, nullptr);
+    ASSERT_NO_FATAL_FAILURE(TypeFileName(open, data / "kit\\kernel32.inc"));
+    ASSERT_NO_FATAL_FAILURE(PressOpenDialogButton(open, IDCANCEL));
+
+    // The next Open dialog comes up only once the cancelled browse is over.
+    open = Browse(program, options, IDC_OPT_BROWSE_EDITOR);
+    ASSERT_NE(open, nullptr);
+    EXPECT_EQ(Fields(options), typed);
+    ASSERT_NO_FATAL_FAILURE(ChooseFile(open, editor));
+    const Lines browsed = {data / "old\\*.inc", "", "", "", "", editor};
+    ExpectFields(options, browsed);
+    ClickAndWaitClosed(options, IDC_OPT_CANCEL);
+    EXPECT_EQ(ReadBytes(SettingsFileOf(exe)), settingsBefore);
+
+    options = OpenOptions(program);
+    ASSERT_NE(options, nullptr);
+    EXPECT_EQ(Fields(options), browsed);
+    ClickAndWaitClosed(options, IDC_OPT_OK);
+    EXPECT_EQ(SplitLines(ReadBytes(SettingsFileOf(exe))), SettingsLines({data / "old\\*.inc"}, editor));
 }
 
 class OpenTest : public ProgramTest {

@@ -1,6 +1,7 @@
 #include "program_driver.h"
 
 #include <commctrl.h>
+#include <dlgs.h>
 #include <gtest/gtest.h>
 
 #include "res/resource.h"
@@ -61,6 +62,21 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam) {
     return FALSE;
 }
 
+struct DescendantSearch {
+    int id;
+    const std::string* className;
+    HWND found;
+};
+
+BOOL CALLBACK MatchDescendant(HWND window, LPARAM lParam) {
+    DescendantSearch& search = *reinterpret_cast<DescendantSearch*>(lParam);
+    char className[256] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (GetDlgCtrlID(window) != search.id || lstrcmpiA(className, search.className->c_str()) != 0) return TRUE;
+    search.found = window;
+    return FALSE;
+}
+
 }  // namespace
 
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
@@ -84,6 +100,18 @@ HWND FindProcessWindow(DWORD processId, const std::string& caption) {
     WindowSearch search = {processId, &caption, nullptr};
     EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+HWND FindDescendant(HWND parent, int id, const std::string& className) {
+    DescendantSearch search = {id, &className, nullptr};
+    EnumChildWindows(parent, MatchDescendant, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND OpenDialogNameField(HWND openDialog) {
+    // The combo box's own edit carries the combo box's id.
+    HWND field = FindDescendant(openDialog, cmb13, "Edit");
+    return field != nullptr ? field : FindDescendant(openDialog, edt1, "Edit");
 }
 
 std::string WindowText(HWND window) {

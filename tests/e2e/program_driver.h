@@ -19,6 +19,13 @@ std::string BuildFolder();
 // Top-level (or owned) visible window of the process with that caption.
 HWND FindProcessWindow(DWORD processId, const std::string& caption);
 
+// A window inside parent, at any depth, with that id and window class.
+HWND FindDescendant(HWND parent, int id, const std::string& className);
+
+// Where the system Open dialog takes the file name: the edit of the
+// Explorer-style name combo box, or the plain name field of the old style.
+HWND OpenDialogNameField(HWND openDialog);
+
 std::string WindowText(HWND window);
 void SetWindowTextRemote(HWND window, const std::string& text);
 

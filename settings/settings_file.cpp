@@ -5,20 +5,18 @@
 #include "settings/settings_path.h"
 
 void LoadSettings() {
+    // With no location of its own the tool must not read or write elsewhere:
+    // an empty name would reach the system's own profile files, and
+    // SaveSettings refuses it.
     if (!GetExecutablePath(App.SettingsFile, sizeof App.SettingsFile) ||
-        !SettingsPathFromExecutable(App.SettingsFile, sizeof App.SettingsFile)) {
-        // With no location of its own the tool must not write elsewhere (an
-        // empty name would reach the system's own profile files).
+        !SettingsPathFromExecutable(App.SettingsFile, sizeof App.SettingsFile))
         App.SettingsFile[0] = '\0';
-        lstrcpyA(App.Settings.Slots[Path1], kDefaultPath1);
+    if (App.SettingsFile[0] != '\0' && GetFileAttributesA(App.SettingsFile) != INVALID_FILE_ATTRIBUTES) {
+        ReadSettings();
         return;
     }
-    if (GetFileAttributesA(App.SettingsFile) != INVALID_FILE_ATTRIBUTES) {
-        ReadSettings();
-    } else {
-        lstrcpyA(App.Settings.Slots[Path1], kDefaultPath1);
-        SaveSettings();
-    }
+    lstrcpyA(App.Settings.Slots[Path1], kDefaultPath1);
+    SaveSettings();
 }
 
 void ReadSettings() {

@@ -85,7 +85,8 @@ TEST(MatchText, AgreesWithReferenceForEveryLengthAndOffset) {
     std::mt19937 random(12345);
     std::uniform_int_distribution<int> pick(0, sizeof alphabet - 2);
     for (int round = 0; round < 3; ++round) {
-        std::string text(72, ' ');
+        // Two 64-byte blocks, then 16-byte blocks, then the byte-wise tail.
+        std::string text(200, ' ');
         for (char& c : text) c = alphabet[pick(random)];
         for (size_t length = 1; length <= 40; ++length) {
             for (size_t offset = 0; offset + length <= text.size(); ++offset) {
@@ -108,12 +109,12 @@ TEST(MatchText, AgreesWithReferenceForEveryLengthAndOffset) {
 }
 
 TEST(MatchText, EveryPlacementInsideLongerBuffers) {
-    // Crosses the 16-byte blocks of the vector scan at every alignment.
+    // Crosses the 64- and 16-byte blocks of the vector scan at every alignment.
     for (size_t length = 1; length <= 40; ++length) {
         std::string query;
         for (size_t k = 0; k < length; ++k) query += static_cast<char>('a' + k % 3);
         query.back() = 'Z';
-        for (size_t size = length; size <= 80; size += 7) {
+        for (size_t size = length; size <= 200; size += 5) {
             for (size_t at = 0; at + length <= size; ++at) {
                 std::string text(size, 'a');
                 text.replace(at, length, query);
@@ -136,15 +137,24 @@ TEST(MatchText, NeverReadsPastTheText) {
     char* pages = static_cast<char*>(mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
     ASSERT_NE(pages, MAP_FAILED);
     ASSERT_EQ(mprotect(pages + page, page, PROT_NONE), 0);
-    for (size_t size = 0; size <= 100; ++size) {
+    // The text ends where the unreadable page begins; every length of text
+    // and query puts the last block load at another place.
+    for (size_t size = 0; size <= 300; ++size) {
         char* text = pages + page - size;
         memset(text, 'x', size);
-        if (size >= 3) memcpy(text + size - 3, "abc", 3);
-        for (bool ci : {false, true}) {
-            EXPECT_EQ(MatchText(text, size, "abc", ci), size >= 3) << size;
-            EXPECT_FALSE(MatchText(text, size, "abd", ci)) << size;
-            EXPECT_FALSE(MatchText(text, size, "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx", ci));
+        for (size_t length = 1; length <= 40; ++length) {
+            std::string query(length - 1, 'x');
+            query += 'y';
+            if (size >= length) text[size - 1] = 'y';
+            for (bool ci : {false, true}) {
+                ASSERT_EQ(MatchText(text, size, query.c_str(), ci), size >= length) << size << "/" << length;
+                query.back() = 'z';
+                ASSERT_FALSE(MatchText(text, size, query.c_str(), ci)) << size << "/" << length;
+                query.back() = 'y';
+            }
+            if (size > 0) text[size - 1] = 'x';
         }
+        EXPECT_FALSE(MatchText(text, size, std::string(301, 'x').c_str(), false)) << size;
     }
     munmap(pages, 2 * page);
 }

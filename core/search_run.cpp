@@ -1,101 +1,25 @@
 #include "core/search_run.h"
 
-#include <string.h>
-
 #include "app_state.h"
 #include "core/effects.h"
-#include "core/index_format.h"
-#include "core/text_matcher.h"
+#include "core/search_engine.h"
 #include "res/resource.h"
 
 namespace {
 
-// Every file is read through this one buffer; larger files go in pieces.
-enum { kReadBufferSize = 1 << 20 };
-char ReadBuffer[kReadBufferSize];
+// The status line follows the search at a pace the eye can follow: a path is
+// shown and painted at once when this long has passed since the last one.
+// Setting it for every file costs more than reading a small file, and without
+// the paint nothing of it would appear before the search ends anyway.
+const DWORD kStatusInterval = 100;
+DWORD LastShown;
 
-void SoundUnreadable() {
-    PlayTone(200, 500);
-    PlayTone(300, 500);
-    PlayTone(400, 500);
-}
-
-// The ANSI calls stop at MAX_PATH; the wide call with the \\?\ prefix opens
-// any length, once the path is made full and converted from the ANSI code page.
-HANDLE OpenLongPath(const char* path) {
-    static WCHAR wide[kLongPathSize];
-    static WCHAR full[kLongPathSize];
-    static WCHAR prefixed[kLongPathSize + 8];
-    if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide, kLongPathSize) == 0) return INVALID_HANDLE_VALUE;
-    DWORD length = GetFullPathNameW(wide, kLongPathSize, full, nullptr);
-    if (length == 0 || length >= kLongPathSize) return INVALID_HANDLE_VALUE;
-    if (full[0] == L'\\' && full[1] == L'\\') {
-        lstrcpyW(prefixed, L"\\\\?\\UNC\\");
-        lstrcatW(prefixed, full + 2);
-    } else {
-        lstrcpyW(prefixed, L"\\\\?\\");
-        lstrcatW(prefixed, full);
-    }
-    return CreateFileW(prefixed, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-}
-
-HANDLE OpenSearchedFile(const char* path) {
-    if (strlen(path) >= MAX_PATH) return OpenLongPath(path);
-    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-}
-
-// Reads the open file in buffer-sized pieces, each starting with the last
-// queryLength - 1 bytes of the one before, so no occurrence falls between two.
-bool ScanOpenFile(size_t queryLength, bool caseInsensitive) {
-    const size_t overlap = queryLength > 0 ? queryLength - 1 : 0;
-    unsigned long long remaining = static_cast<unsigned long long>(App.FileSize);
-    size_t kept = 0;
-    while (remaining > 0) {
-        DWORD want = static_cast<DWORD>(kReadBufferSize - kept);
-        if (remaining < want) want = static_cast<DWORD>(remaining);
-        DWORD got = 0;
-        BOOL ok = ReadFile(App.File, ReadBuffer + kept, want, &got, nullptr);
-        size_t have = kept + got;
-        if (MatchText(ReadBuffer, have, App.Query, caseInsensitive)) return true;
-        if (!ok) {
-            PlayTone(400, 500);
-            return false;
-        }
-        if (got == 0) return false;  // the file shrank while being read
-        remaining -= got;
-        kept = have < overlap ? have : overlap;
-        memmove(ReadBuffer, ReadBuffer + have - kept, kept);
-    }
-    return false;
-}
-
-bool SearchFile(const char* path, size_t queryLength, bool caseInsensitive) {
-    App.File = OpenSearchedFile(path);
+void ShowSearchedPath(const char* path) {
+    const DWORD now = GetTickCount();
+    if (now - LastShown < kStatusInterval) return;
+    LastShown = now;
     SetDlgItemTextA(App.MainWindow, IDC_MAIN_STATUS, path);
-    if (App.File == INVALID_HANDLE_VALUE) {
-        SoundUnreadable();
-        return false;
-    }
-    // Device names ('aux.h', 'nul.inc') open serial ports or the null device,
-    // and reading a port can block for ever.
-    if (GetFileType(App.File) != FILE_TYPE_DISK) {
-        CloseHandle(App.File);
-        App.File = INVALID_HANDLE_VALUE;
-        SoundUnreadable();
-        return false;
-    }
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(App.File, &size)) {
-        PlayTone(300, 500);
-        size.QuadPart = 0;
-    }
-    App.FileSize = size.QuadPart;
-    bool found = ScanOpenFile(queryLength, caseInsensitive);
-    CloseHandle(App.File);
-    App.File = INVALID_HANDLE_VALUE;
-    return found;
+    UpdateWindow(GetDlgItem(App.MainWindow, IDC_MAIN_STATUS));
 }
 
 void AddResultRow(const char* path) {
@@ -107,12 +31,21 @@ void AddResultRow(const char* path) {
     ++App.HitCount;
 }
 
+void SoundTone(unsigned hertz) { PlayTone(hertz, 500); }
+
+const SearchEvents kProgramEvents = {ShowSearchedPath, AddResultRow, SoundTone};
+
 }  // namespace
 
 void SearchCommand() {
     App.HitCount = 0;
     SendMessageA(App.ResultList, LVM_DELETEALLITEMS, 0, 0);
+    // Nothing is painted before the search ends; without redrawing, a row
+    // costs the list no work beyond storing it.
+    SendMessageA(App.ResultList, WM_SETREDRAW, FALSE, 0);
     RunSearch();
+    SendMessageA(App.ResultList, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(App.ResultList, nullptr, TRUE);
 }
 
 void RunSearch() {
@@ -128,14 +61,7 @@ void RunSearch() {
 }
 
 void SearchIndexedFiles() {
-    const size_t queryLength = strlen(App.Query);
-    IndexCursor cursor = StartIndexWalk(App.FileIndex);
-    const char* name;
-    while (NextIndexedFile(cursor, &name)) {
-        if (!ComposeFullPath(cursor.directory, cursor.directoryLength, name, App.FullPath, sizeof App.FullPath)) {
-            SoundUnreadable();
-            continue;
-        }
-        if (SearchFile(App.FullPath, queryLength, App.CaseInsensitive == 1)) AddResultRow(App.FullPath);
-    }
+    LastShown = GetTickCount() - kStatusInterval;  // the first file is always shown
+    SearchIndex(App.FileIndex, App.Query, App.CaseInsensitive == 1, App.FullPath, sizeof App.FullPath,
+                kProgramEvents);
 }

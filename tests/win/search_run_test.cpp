@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app_state.h"
+#include "core/search_engine.h"
 #include "core/search_run.h"
 #include "support/effects_recorder.h"
 #include "support/temp_folder.h"
@@ -94,14 +95,14 @@ TEST_F(SearchRunTest, EverythingAfterAZeroByteIsSearched) {
 }
 
 TEST_F(SearchRunTest, LargeFilesAreSearchedInPiecesWithoutMissingABoundary) {
-    // The reads go through a 1 MiB buffer: put occurrences across its edges.
-    const size_t mib = 1 << 20;
-    std::string across(3 * mib + 17, 'x');
-    across.replace(mib - 3, 7, "Needle!");
-    std::string atEnd(3 * mib + 5, 'x');
+    // Files are read in pieces: put occurrences across the edges between them.
+    const size_t second = kFirstReadPiece + kReadPiece;
+    std::string across(3 * second + 17, 'x');
+    across.replace(second - 3, 7, "Needle!");
+    std::string atEnd(3 * second + 5, 'x');
     atEnd.replace(atEnd.size() - 6, 6, "NEEDLE");
-    std::string none(2 * mib, 'x');
-    none.replace(mib - 3, 6, "needl_");
+    std::string none(2 * second, 'x');
+    none.replace(kFirstReadPiece - 3, 6, "needl_");
     first.Write("across.inc", across);
     first.Write("end.inc", atEnd);
     first.Write("none.inc", none);

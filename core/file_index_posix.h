@@ -1,0 +1,8 @@
+#pragma once
+#include <stddef.h>
+
+// The file index built natively from wildcard search paths ("/kit/inc/*.inc"),
+// for the benchmark and the native tests. Names in a folder are matched
+// without regard to case, as the program's own system does, and listed in
+// sorted order. The block is malloc'ed; null when nothing could be stored.
+char* BuildPosixFileIndex(const char* const* searchPaths, int count, const char* baseDirectory);

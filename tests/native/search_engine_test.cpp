@@ -1,0 +1,101 @@
+// The search run natively, on real files through the POSIX platform module.
+
+#include "core/search_engine.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "core/file_index_posix.h"
+
+namespace {
+
+struct Recorded {
+    std::vector<std::string> visited, found;
+    std::vector<unsigned> tones;
+} Record;
+
+void Visiting(const char* path) { Record.visited.push_back(path); }
+void Found(const char* path) { Record.found.push_back(path); }
+void Tone(unsigned hertz) { Record.tones.push_back(hertz); }
+
+class SearchEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/vantrel-engine-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder_ = std::string(pattern) + "/";
+        Record = Recorded();
+    }
+    void TearDown() override { system(("rm -rf '" + folder_ + "'").c_str()); }
+
+    void Write(const std::string& name, const std::string& text) {
+        std::ofstream(folder_ + name, std::ios::binary) << text;
+    }
+
+    std::vector<std::string> Search(std::vector<std::string> paths, const char* query, bool caseInsensitive) {
+        std::vector<const char*> raw;
+        for (const std::string& p : paths) raw.push_back(p.c_str());
+        char* index = BuildPosixFileIndex(raw.data(), static_cast<int>(raw.size()), folder_.c_str());
+        static char path[32768];
+        Record.found.clear();
+        SearchIndex(index, query, caseInsensitive, path, sizeof path, {Visiting, Found, Tone});
+        free(index);
+        return Record.found;
+    }
+
+    std::string folder_;
+};
+
+TEST_F(SearchEngineTest, RowsFollowTheIndexAndUnreadableEntriesSoundTheTones) {
+    mkdir((folder_ + "inc").c_str(), 0777);
+    mkdir((folder_ + "inc/sub.inc").c_str(), 0777);
+    Write("inc/a.inc", "nothing here");
+    Write("inc/b.INC", "call MessageBoxA\r\nMessageBox again");
+    Write("inc/c.txt", "MessageBox, but not an include");
+    Write("second.h", "MessageBox");
+    const std::vector<std::string> rows = Search({"inc/*.inc", folder_ + "*.h", "inc/b.inc"}, "messagebox", true);
+    EXPECT_EQ(rows, (std::vector<std::string>{folder_ + "inc/b.INC", folder_ + "second.h", folder_ + "inc/b.INC"}));
+    // a.inc, b.INC, sub.inc, second.h, b.INC: each shown while it is read.
+    EXPECT_EQ(Record.visited.size(), 5u);
+    EXPECT_FALSE(Record.tones.empty());  // the folder sub.inc cannot be read
+    EXPECT_TRUE(Search({"inc/*.inc"}, "messagebox", false).empty());
+}
+
+TEST_F(SearchEngineTest, HitsAcrossEveryPieceBoundaryAreFound) {
+    const size_t boundaries[] = {kFirstReadPiece, kFirstReadPiece + kReadPiece, kFirstReadPiece + 2 * kReadPiece};
+    const size_t size = kFirstReadPiece + 2 * kReadPiece + 300;
+    for (size_t length : {1, 2, 7, 40, 254}) {
+        std::string query;
+        for (size_t k = 0; k < length; ++k) query += static_cast<char>('a' + k % 26);
+        for (size_t boundary : boundaries) {
+            for (size_t before : {length, length - 1, length / 2, size_t{1}}) {
+                if (before == 0 || before > length) continue;
+                std::string text(size, 'x');
+                text.replace(boundary - before, length, query);
+                Write("big.inc", text);
+                EXPECT_EQ(Search({"*.inc"}, query.c_str(), false).size(), 1u)
+                    << length << " bytes, " << before << " before " << boundary;
+                text[boundary - before + length - 1] = 'y';  // a near miss is not a hit
+                Write("big.inc", text);
+                EXPECT_TRUE(Search({"*.inc"}, query.c_str(), false).empty()) << length << " near " << boundary;
+            }
+        }
+    }
+    EXPECT_TRUE(Record.tones.empty());
+}
+
+TEST_F(SearchEngineTest, ZeroBytesAndTheLastByteOfTheFileAreSearched) {
+    Write("zeros.inc", std::string(100000, '\0') + "tail");
+    Write("empty.inc", "");
+    EXPECT_EQ(Search({"*.inc"}, "tail", false), (std::vector<std::string>{folder_ + "zeros.inc"}));
+    EXPECT_TRUE(Search({"*.inc"}, "", false).empty());
+    EXPECT_TRUE(Record.tones.empty());
+}
+
+}  // namespace

@@ -1,64 +1,35 @@
-// Time of whole searches under the real file calls: a kit of include files is
-// written to a temporary folder, indexed once, and searched repeatedly. The
-// query is absent, so every byte of every file is read and scanned.
+// Whole searches under the real file calls, against the floor the platform
+// sets: a bare CreateFileA / GetFileSize / ReadFile / CloseHandle loop over
+// the same files in the same process. Rounds are interleaved and the files
+// are in the system cache; medians are printed.
+//   search_bench <folder of .inc files> [rounds]
 
 #include <stdio.h>
+#include <stdlib.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app_state.h"
+#include "bench/corpus_text.h"
 #include "core/file_index.h"
+#include "core/index_format.h"
 #include "core/search_run.h"
 #include "res/resource.h"
 
 namespace {
 
-const int kFiles = 1500;
-const int kFileSize = 48 * 1024;
-
-std::string MakeFolder() {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    std::string folder = std::string(temp) + "vantrel-bench-" + std::to_string(GetCurrentProcessId()) + "\\";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    std::string text;
-    for (int line = 0; text.size() < static_cast<size_t>(kFileSize); ++line)
-        text += "SomeFunctionName" + std::to_string(line) + "   PROTO :DWORD, :DWORD, :HWND, :LPARAM\r\n";
-    text.resize(kFileSize);
-    for (int i = 0; i < kFiles; ++i) {
-        HANDLE file = CreateFileA((folder + "file" + std::to_string(i) + ".inc").c_str(), GENERIC_WRITE, 0, nullptr,
-                                  CREATE_ALWAYS, 0, nullptr);
-        DWORD written;
-        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        CloseHandle(file);
-    }
-    return folder;
+double NowMs() {
+    static LARGE_INTEGER frequency;
+    if (frequency.QuadPart == 0) QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-void RemoveFolder(const std::string& folder) {
-    for (int i = 0; i < kFiles; ++i) DeleteFileA((folder + "file" + std::to_string(i) + ".inc").c_str());
-    RemoveDirectoryA(folder.c_str());
-}
-
-double BestSearchMs(const char* query, int caseInsensitive) {
-    SetDlgItemTextA(App.MainWindow, IDC_MAIN_QUERY, query);
-    App.CaseInsensitive = caseInsensitive;
-    double best = 1e30;
-    for (int round = 0; round < 7; ++round) {
-        LARGE_INTEGER start, end, frequency;
-        QueryPerformanceFrequency(&frequency);
-        QueryPerformanceCounter(&start);
-        SearchCommand();
-        QueryPerformanceCounter(&end);
-        double ms = 1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart;
-        if (ms < best) best = ms;
-    }
-    return best;
-}
-
-}  // namespace
-
-int main() {
+// The windows a search writes to, as the main window has them.
+void CreateSearchWindows() {
     InitCommonControls();
     App.MainWindow = CreateWindowExA(0, "STATIC", "bench", 0, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
     CreateWindowExA(0, "EDIT", "", WS_CHILD, 0, 0, 10, 10, App.MainWindow,
@@ -67,25 +38,94 @@ int main() {
                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_STATUS)), nullptr, nullptr);
     App.ResultList = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, 10, 10, App.MainWindow,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_RESULTS)), nullptr, nullptr);
+}
 
-    std::string folder = MakeFolder();
+std::vector<std::string> IndexedPaths() {
+    std::vector<std::string> paths;
+    IndexCursor cursor = StartIndexWalk(App.FileIndex);
+    const char* name;
+    while (NextIndexedFile(cursor, &name)) paths.push_back(std::string(cursor.directory, cursor.directoryLength) + name);
+    return paths;
+}
+
+// Each file read whole into one reused buffer; the bytes are only counted.
+double FloorMs(const std::vector<std::string>& paths, std::vector<char>& buffer, unsigned long long& bytes) {
+    const double start = NowMs();
+    bytes = 0;
+    for (const std::string& path : paths) {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        DWORD size = GetFileSize(file, nullptr);
+        if (size > buffer.size()) buffer.resize(size);
+        DWORD got = 0;
+        ReadFile(file, buffer.data(), size, &got, nullptr);
+        bytes += got;
+        CloseHandle(file);
+    }
+    return NowMs() - start;
+}
+
+double SearchMs(const char* query, int caseInsensitive) {
+    SetDlgItemTextA(App.MainWindow, IDC_MAIN_QUERY, query);
+    App.CaseInsensitive = caseInsensitive;
+    const double start = NowMs();
+    SearchCommand();
+    return NowMs() - start;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        fprintf(stderr, "usage: search_bench <folder> [rounds]\n");
+        return 2;
+    }
+    const int rounds = argc > 2 ? atoi(argv[2]) : 11;
+    CreateSearchWindows();
     AllocateFileIndex();
-    lstrcpyA(App.Settings.Slots[Path1], (folder + "*.inc").c_str());
+    lstrcpyA(App.Settings.Slots[Path1], (std::string(argv[1]) + "\\*.inc").c_str());
     BuildFileIndex();
+    const std::vector<std::string> paths = IndexedPaths();
 
-    const double megabytes = static_cast<double>(kFiles) * kFileSize / (1 << 20);
-    printf("%d files of %d KiB, %.1f MiB per search (files in the system cache)\n", kFiles, kFileSize / 1024,
-           megabytes);
-    const struct {
+    struct Run {
+        const char* label;
         const char* query;
         int caseInsensitive;
-    } runs[] = {{"NotThereAtAll", 1}, {"NotThereAtAll", 0}, {"PROTO", 0}};
-    for (const auto& run : runs) {
-        double ms = BestSearchMs(run.query, run.caseInsensitive);
-        printf("%-14s %-16s %8.1f ms  %7.0f MiB/s  %d rows\n", run.query,
-               run.caseInsensitive ? "case-insensitive" : "case-sensitive", ms, megabytes / (ms / 1000), App.HitCount);
+        std::vector<double> ms;
+        int rows;
+    } runs[] = {
+        {"absent", kPlantedQueries[kAbsentQuery].text, 0, {}, 0},
+        {"absent -i", kPlantedQueries[kAbsentQuery].mixedCase, 1, {}, 0},
+        {"rare", kPlantedQueries[kRareQuery].text, 0, {}, 0},
+        {"rare -i", kPlantedQueries[kRareQuery].mixedCase, 1, {}, 0},
+        {"once", kPlantedQueries[kOncePerFileQuery].text, 0, {}, 0},
+        {"frequent", kPlantedQueries[kFrequentQuery].text, 0, {}, 0},
+    };
+    std::vector<double> floor;
+    std::vector<char> buffer;
+    unsigned long long bytes = 0;
+    for (int round = 0; round <= rounds; ++round) {  // round 0 warms the cache
+        const double f = FloorMs(paths, buffer, bytes);
+        if (round > 0) floor.push_back(f);
+        for (Run& run : runs) {
+            const double ms = SearchMs(run.query, run.caseInsensitive);
+            if (round > 0) run.ms.push_back(ms);
+            run.rows = App.HitCount;
+        }
+    }
+    const double floorMs = Median(floor);
+    printf("%zu files, %.1f MB; %d rounds, medians\n", paths.size(), static_cast<double>(bytes) / 1e6, rounds);
+    printf("%-28s %9.1f ms\n", "floor: open, size, read, close", floorMs);
+    for (const Run& run : runs) {
+        const double ms = Median(run.ms);
+        printf("%-28s %9.1f ms  %5.2f x floor  %5d rows\n", (std::string("search: ") + run.label).c_str(), ms,
+               ms / floorMs, run.rows);
     }
     ReleaseFileIndex();
-    RemoveFolder(folder);
     return 0;
 }

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Installs what building, testing and running need, on Debian; does nothing
-# when all of it is present.
+# Installs what building, testing and running need, on Debian, with any
+# further packages named as arguments; does nothing when all of it is present.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev googletest
-          g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 xvfb imagemagick x11-utils)
+          g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 xvfb imagemagick x11-utils "$@")
 
 missing=()
 for p in "${packages[@]}"; do

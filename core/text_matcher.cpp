@@ -67,20 +67,22 @@ bool ScanBlocks(const unsigned char* t, size_t& i, size_t lastStart, const unsig
     const __m128i lastFold = _mm_set1_epi8(static_cast<char>(lastMask));
     const size_t lastOffset = m - 1;
     // Sixty-four positions per step, with one test for the whole block: hits
-    // are rare, so the common path is loads, compares and one branch.
+    // are rare, so the common path is loads, compares and one branch. A block
+    // with candidates is gone over again sixteen positions at a time, which
+    // keeps the common path within the eight vector registers of a 32-bit
+    // processor.
     for (; i + 63 <= lastStart; i += 64) {
         const unsigned char* at = t + i;
-        const __m128i c0 = Candidates<Folding>(at, lastOffset, firstWant, firstFold, lastWant, lastFold);
-        const __m128i c1 = Candidates<Folding>(at + 16, lastOffset, firstWant, firstFold, lastWant, lastFold);
-        const __m128i c2 = Candidates<Folding>(at + 32, lastOffset, firstWant, firstFold, lastWant, lastFold);
-        const __m128i c3 = Candidates<Folding>(at + 48, lastOffset, firstWant, firstFold, lastWant, lastFold);
-        const __m128i any = _mm_or_si128(_mm_or_si128(c0, c1), _mm_or_si128(c2, c3));
+        const __m128i any =
+            _mm_or_si128(_mm_or_si128(Candidates<Folding>(at, lastOffset, firstWant, firstFold, lastWant, lastFold),
+                                      Candidates<Folding>(at + 16, lastOffset, firstWant, firstFold, lastWant, lastFold)),
+                         _mm_or_si128(Candidates<Folding>(at + 32, lastOffset, firstWant, firstFold, lastWant, lastFold),
+                                      Candidates<Folding>(at + 48, lastOffset, firstWant, firstFold, lastWant, lastFold)));
         if (_mm_movemask_epi8(any) == 0) continue;
-        if (VerifyCandidates(static_cast<unsigned>(_mm_movemask_epi8(c0)), at, q, m, Folding) ||
-            VerifyCandidates(static_cast<unsigned>(_mm_movemask_epi8(c1)), at + 16, q, m, Folding) ||
-            VerifyCandidates(static_cast<unsigned>(_mm_movemask_epi8(c2)), at + 32, q, m, Folding) ||
-            VerifyCandidates(static_cast<unsigned>(_mm_movemask_epi8(c3)), at + 48, q, m, Folding))
-            return true;
+        for (size_t k = 0; k < 64; k += 16) {
+            const __m128i c = Candidates<Folding>(at + k, lastOffset, firstWant, firstFold, lastWant, lastFold);
+            if (VerifyCandidates(static_cast<unsigned>(_mm_movemask_epi8(c)), at + k, q, m, Folding)) return true;
+        }
     }
     for (; i + 15 <= lastStart; i += 16) {
         const __m128i c = Candidates<Folding>(t + i, lastOffset, firstWant, firstFold, lastWant, lastFold);

@@ -38,7 +38,7 @@ void ReleaseFileIndex() {
 }
 
 void BuildFileIndex() {
-    IndexWriter writer = {App.FileIndex, App.FileIndexSize, 0, GrowGlobalBlock, false};
+    IndexWriter writer = {App.FileIndex, App.FileIndexSize, 0, GrowGlobalBlock, false, false};
     BeginIndex(writer);
     for (int slot = Path1; slot < Path1 + kPathSlotCount; ++slot) IndexSearchPath(writer, App.Settings.Slots[slot]);
     EndIndex(writer);

@@ -34,19 +34,26 @@ void Put(IndexWriter& writer, const char* bytes, size_t length) {
 void BeginIndex(IndexWriter& writer) {
     writer.used = 0;
     writer.failed = false;
+    writer.inGroup = false;
 }
 
 bool AddGroupEntry(IndexWriter& writer, const char* directory, size_t directoryLength, const char* name) {
-    if (memchr(directory, '*', directoryLength) != nullptr) return false;
+    writer.inGroup = false;
+    // The reader knows a directory entry by its first two characters alone.
+    const bool absolute =
+        directoryLength > 0 && (IsSeparator(directory[0]) || (directoryLength >= 2 && directory[1] == ':'));
+    if (!absolute || memchr(directory, '*', directoryLength) != nullptr) return false;
     size_t nameLength = strlen(name);
     if (!Reserve(writer, directoryLength + 1 + nameLength + 1)) return false;
     Put(writer, directory, directoryLength);
     Put(writer, "*", 1);
     Put(writer, name, nameLength + 1);
+    writer.inGroup = true;
     return true;
 }
 
 bool AddNameEntry(IndexWriter& writer, const char* name) {
+    if (!writer.inGroup || name[0] == '\0' || IsDirectoryEntry(name)) return false;
     size_t length = strlen(name) + 1;
     if (!Reserve(writer, length)) return false;
     Put(writer, name, length);

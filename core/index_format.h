@@ -16,12 +16,16 @@ struct IndexWriter {
     size_t size;
     size_t used;
     IndexGrowFn grow;
-    bool failed;  // once an entry could not be stored, later ones are refused
+    bool failed;   // once the block could not grow, later entries are refused
+    bool inGroup;  // a name joins the group entry before it, so it needs one
 };
 
 void BeginIndex(IndexWriter& writer);
-// False when the entry was not stored: out of memory, or a directory holding
-// '*', which would end the directory part early.
+// False when the entry was not stored: out of memory, or an entry that would
+// read back differently. A group entry needs an absolute directory without
+// '*'; once one is refused, names are refused until the next group starts, so
+// that none joins the group before it. A name must not be empty (the end of
+// the list) or look like a directory entry.
 bool AddGroupEntry(IndexWriter& writer, const char* directory, size_t directoryLength, const char* name);
 bool AddNameEntry(IndexWriter& writer, const char* name);
 void EndIndex(IndexWriter& writer);

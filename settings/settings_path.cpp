@@ -7,7 +7,8 @@
 bool SettingsPathFromExecutable(char* path, size_t size) {
     const size_t length = strlen(path);
     const size_t nameLength = length - SearchPathDirectoryLength(path);
-    if (nameLength >= 4 && path[length - 4] == '.') {
+    // "a.b.c" has the one-character extension "c": its last three are not one.
+    if (nameLength >= 4 && path[length - 4] == '.' && memchr(path + length - 3, '.', 3) == nullptr) {
         memcpy(path + length - 3, "ini", 3);
         return true;
     }

@@ -16,7 +16,7 @@ char* RefuseToGrow(char*, size_t) { return nullptr; }
 struct Index {
     IndexWriter writer;
     explicit Index(size_t size, IndexGrowFn grow = GrowWithRealloc)
-        : writer{static_cast<char*>(malloc(size)), size, 0, grow, false} {
+        : writer{static_cast<char*>(malloc(size)), size, 0, grow, false, false} {
         memset(writer.block, 'S', size);  // stale bytes from an earlier build
         BeginIndex(writer);
     }
@@ -102,11 +102,25 @@ TEST(FileIndexFormat, AFailedGrowthStopsTheListWithoutMisplacingNames) {
     EXPECT_EQ(index.Files(), std::vector<std::string>{"C:\\a\\x.inc"});
 }
 
-TEST(FileIndexFormat, DirectoryHoldingAStarIsRefused) {
-    Index index(64);
-    EXPECT_FALSE(AddGroup(index, "C:\\a*b\\", "x"));
-    EXPECT_FALSE(index.writer.failed);
-    EXPECT_TRUE(AddGroup(index, "C:\\ab\\", "x"));
+TEST(FileIndexFormat, EntriesThatWouldReadBackWrongAreRefused) {
+    Index index(256);
+    EXPECT_FALSE(AddNameEntry(index.writer, "before-any-group"));
+    // The reader would end the directory at the first star, or take a
+    // relative directory's entry for a name of the group before it.
+    for (const char* directory : {"C:\\a*b\\", "inc\\", "C", ""}) {
+        ASSERT_TRUE(AddGroup(index, "C:\\ok\\", "kept"));
+        EXPECT_FALSE(AddGroup(index, directory, "x")) << directory;
+        EXPECT_FALSE(AddNameEntry(index.writer, "y")) << "joined to C:\\ok\\ after " << directory;
+    }
+    // An empty name would end the list; the others would read as directories.
+    ASSERT_TRUE(AddGroup(index, "\\\\srv\\share\\", "a"));
+    for (const char* name : {"", "\\b", "/b", "c:b"}) EXPECT_FALSE(AddNameEntry(index.writer, name)) << name;
+    EXPECT_TRUE(AddNameEntry(index.writer, "d"));
+    EXPECT_FALSE(index.writer.failed) << "refusals are not failures";
+    EndIndex(index.writer);
+    EXPECT_EQ(index.Files(), (std::vector<std::string>{"C:\\ok\\kept", "C:\\ok\\kept", "C:\\ok\\kept",
+                                                       "C:\\ok\\kept", "\\\\srv\\share\\a",
+                                                       "\\\\srv\\share\\d"}));
 }
 
 TEST(SearchPath, DirectoryPartAndKind) {

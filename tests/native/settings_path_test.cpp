@@ -19,6 +19,9 @@ TEST(SettingsPath, BesideTheExecutable) {
         {"C:\\tools\\finder.ex", "C:\\tools\\finder.ex.ini"},
         {"C:\\my.dir\\tool", "C:\\my.dir\\tool.ini"},
         {"C:\\x\\.exe", "C:\\x\\.ini"},
+        // The last three characters hold a dot, so they are no extension.
+        {"C:\\tools\\finder.1.2", "C:\\tools\\finder.1.2.ini"},
+        {"C:\\tools\\a..bc", "C:\\tools\\a..bc.ini"},
     };
     for (const auto& c : cases) {
         char path[64];

@@ -39,7 +39,7 @@ void IndexSearchPath(IndexWriter& writer, const char* path, const char* baseDire
 }  // namespace
 
 char* BuildPosixFileIndex(const char* const* searchPaths, int count, const char* baseDirectory) {
-    IndexWriter writer = {nullptr, 0, 0, GrowHeapBlock, false};
+    IndexWriter writer = {nullptr, 0, 0, GrowHeapBlock, false, false};
     BeginIndex(writer);
     for (int i = 0; i < count; ++i) IndexSearchPath(writer, searchPaths[i], baseDirectory);
     if (writer.block == nullptr) writer.block = GrowHeapBlock(nullptr, 1);

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Makes, on the Unix side, what a Windows test cannot make under Wine: a
+# dangling link, a named pipe, names that Windows forbids, and a settings file
+# and a folder that not even root may write. ctest runs it around the tests.
+#   unix_files.sh names DIR            the odd names, in DIR
+#   unix_files.sh read-only DIR EXE    EXE in a folder with a locked settings
+#                                      file, and in a locked folder
+#   unix_files.sh remove DIR
+set -euo pipefail
+mode=$1
+dir=$2
+
+unlock() {
+    chattr -R -i "$1" 2>/dev/null || true
+    chmod -R u+w "$1" 2>/dev/null || true
+}
+
+# No write bits, which Wine shows as the read-only attribute; and immutable
+# where the system allows it, which stops root as well.
+lock() {
+    chmod a-w "$1"
+    chattr +i "$1" 2>/dev/null || true
+}
+
+fresh() {
+    [ -e "$dir" ] && unlock "$dir"
+    rm -rf "$dir"
+    mkdir -p "$dir"
+}
+
+case $mode in
+remove)
+    [ -e "$dir" ] && unlock "$dir"
+    rm -rf "$dir"
+    ;;
+names)
+    fresh
+    cd "$dir"
+    printf 'needle' > plain.inc
+    # A colon second reads like a drive; Wine opens it as the file it is.
+    printf 'needle' > 'x:y.inc'
+    # Path parsing would take these for other files, which exist too.
+    printf 'needle' > '\lead.inc'
+    printf 'other' > lead.inc
+    printf 'needle' > 'back\slash.inc'
+    mkdir back
+    printf 'other' > back/slash.inc
+    printf 'needle' > 'trail.inc.'
+    printf 'other' > trail.inc
+    printf 'needle' > 'space.inc '
+    printf 'needle' > 'what?.inc'
+    printf 'needle' > 'st*r.inc'
+    ln -s nowhere.inc dangling.inc
+    ln -s loop.inc loop.inc
+    mkfifo pipe.inc
+    ;;
+read-only)
+    exe=$3
+    fresh
+    mkdir "$dir/file" "$dir/folder" "$dir/file/data"
+    cp "$exe" "$dir/file/vantrel.exe"
+    cp "$exe" "$dir/folder/vantrel.exe"
+    printf 'needle' > "$dir/file/data/a.inc"
+    printf '[TRESKO]\r\nPath1=data\\*.inc\r\nPath2=\r\nPath3=\r\nPath4=\r\nPath5=\r\nEditor=\r\n' > "$dir/file/vantrel.ini"
+    lock "$dir/file/vantrel.ini"
+    lock "$dir/folder"
+    # Where the system lets this user write anyway, the tests have nothing to prove.
+    if (: >> "$dir/file/vantrel.ini") 2>/dev/null || (: > "$dir/folder/probe" && rm -f "$dir/folder/probe") 2>/dev/null; then
+        touch "$dir/still-writable"
+    fi
+    ;;
+*)
+    echo "unknown mode $mode" >&2
+    exit 2
+    ;;
+esac

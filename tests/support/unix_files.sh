@@ -1,18 +1,24 @@
 #!/usr/bin/env bash
-# Makes, on the Unix side, what a Windows test cannot make under Wine: a
-# dangling link, a named pipe, names that Windows forbids, and a settings file
-# and a folder that not even root may write. ctest runs it around the tests.
+# Makes, on the Unix side, what a Windows test cannot make under Wine, or not
+# quickly: a dangling link, a named pipe, names that Windows forbids, a
+# settings file and a folder that not even root may write, and a hundred
+# thousand files in one folder. ctest runs it around the tests.
 #   unix_files.sh names DIR            the odd names, in DIR
 #   unix_files.sh read-only DIR EXE    EXE in a folder with a locked settings
 #                                      file, and in a locked folder
+#   unix_files.sh many DIR             100,000 files in DIR/many, every
+#                                      seventh holding "needle"
 #   unix_files.sh remove DIR
 set -euo pipefail
 mode=$1
 dir=$2
 
-unlock() {
+# Unlocked only when it will not go otherwise: walking many files is slow.
+remove() {
+    rm -rf "$1" 2>/dev/null && return
     chattr -R -i "$1" 2>/dev/null || true
     chmod -R u+w "$1" 2>/dev/null || true
+    rm -rf "$1"
 }
 
 # No write bits, which Wine shows as the read-only attribute; and immutable
@@ -23,15 +29,13 @@ lock() {
 }
 
 fresh() {
-    [ -e "$dir" ] && unlock "$dir"
-    rm -rf "$dir"
+    remove "$dir"
     mkdir -p "$dir"
 }
 
 case $mode in
 remove)
-    [ -e "$dir" ] && unlock "$dir"
-    rm -rf "$dir"
+    remove "$dir"
     ;;
 names)
     fresh
@@ -68,6 +72,15 @@ read-only)
     if (: >> "$dir/file/vantrel.ini") 2>/dev/null || (: > "$dir/folder/probe" && rm -f "$dir/folder/probe") 2>/dev/null; then
         touch "$dir/still-writable"
     fi
+    ;;
+many)
+    # Wine makes each new file only after looking through the whole folder
+    # for a name that differs in case: through it, this takes half an hour.
+    fresh
+    mkdir "$dir/many"
+    cd "$dir/many"
+    seq -f 'file%06g.inc' 0 99999 | awk 'NR % 7 == 1' | xargs sh -c 'printf needle | tee "$@" > /dev/null' sh
+    seq -f 'file%06g.inc' 0 99999 | awk 'NR % 7 != 1' | xargs sh -c 'printf hay | tee "$@" > /dev/null' sh
     ;;
 *)
     echo "unknown mode $mode" >&2

@@ -1,5 +1,8 @@
 #include "core/file_index.h"
 
+#include <string.h>
+#include <wchar.h>
+
 #include "app_state.h"
 #include "core/executable_path.h"
 #include "core/index_format.h"
@@ -12,14 +15,74 @@ char* GrowGlobalBlock(char* block, size_t newSize) {
     return static_cast<char*>(GlobalReAlloc(block, newSize, GMEM_MOVEABLE | GMEM_ZEROINIT));
 }
 
+bool IsDotName(const WCHAR* name) { return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0; }
+
+// Writes the name in the ANSI code page and says whether that text names the
+// same file. It does not when the code page lacks a character (it becomes '?',
+// or a look-alike such as 'a' for a full-width 'ａ', which may be another
+// file), when the name holds a separator or wildcard (Unix names may), or when
+// it ends in a dot or space, which path parsing drops. Whatever cannot be
+// carried is written as '?', which no file name holds, so such a text opens
+// nothing rather than some other file.
+bool ToAnsiName(const WCHAR* name, char* out, int outSize) {
+    static WCHAR safe[MAX_PATH];
+    static WCHAR back[MAX_PATH];
+    bool exact = true;
+    int length = 0;
+    for (; name[length] != L'\0' && length < MAX_PATH - 1; ++length) {
+        WCHAR c = name[length];
+        if (c < 0x20 || wcschr(L"\\/*?\"<>|", c) != nullptr) {
+            c = L'?';
+            exact = false;
+        }
+        safe[length] = c;
+    }
+    safe[length] = L'\0';
+    if (length > 0 && !IsDotName(safe) && (safe[length - 1] == L'.' || safe[length - 1] == L' ')) {
+        safe[length - 1] = L'?';
+        exact = false;
+    }
+    // The UTF-8 code page takes neither the flag nor a default character.
+    const bool utf8 = GetACP() == CP_UTF8;
+    BOOL lossy = FALSE;
+    if (WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, safe, -1, out, outSize, utf8 ? nullptr : "?",
+                            utf8 ? nullptr : &lossy) == 0) {
+        lstrcpyA(out, "?");
+        return false;
+    }
+    if (!exact || lossy) return false;
+    return MultiByteToWideChar(CP_ACP, 0, out, -1, back, MAX_PATH) != 0 && wcscmp(back, name) == 0;
+}
+
+// The name by which the ANSI calls reach this file: its own, else its short
+// name, else one that opens nothing, so that the search sounds the tones.
+const char* IndexedName(const WIN32_FIND_DATAW& found) {
+    static char name[2 * MAX_PATH];
+    static char shortName[2 * MAX_PATH];
+    if (ToAnsiName(found.cFileName, name, sizeof name)) return name;
+    if (found.cAlternateFileName[0] != L'\0' && ToAnsiName(found.cAlternateFileName, shortName, sizeof shortName))
+        return shortName;
+    return name;
+}
+
+// Enumerated through the wide calls: the ANSI ones hand back a lossy copy of
+// a name, with no way to tell that it names another file or none.
 void IndexSearchPath(IndexWriter& writer, const char* path) {
     static char pattern[kLongPathSize];
+    static WCHAR widePattern[kLongPathSize];
+    static WIN32_FIND_DATAW found;
     if (path[0] == '\0' || !ResolveSearchPath(path, ExecutableDirectory(), pattern, sizeof pattern)) return;
-    HANDLE find = FindFirstFileA(pattern, &App.FindData);
+    if (MultiByteToWideChar(CP_ACP, 0, pattern, -1, widePattern, kLongPathSize) == 0) return;
+    HANDLE find = FindFirstFileW(widePattern, &found);
     if (find == INVALID_HANDLE_VALUE) return;
-    if (AddGroupEntry(writer, pattern, SearchPathDirectoryLength(pattern), App.FindData.cFileName)) {
-        while (FindNextFileA(find, &App.FindData) && AddNameEntry(writer, App.FindData.cFileName)) {
-        }
+    const size_t directoryLength = SearchPathDirectoryLength(pattern);
+    bool stored = AddGroupEntry(writer, pattern, directoryLength, IndexedName(found));
+    while (stored && FindNextFileW(find, &found)) {
+        const char* name = IndexedName(found);
+        // A Unix name such as 'a:b.inc' would read as a directory entry:
+        // it goes in an entry of that kind, with its directory.
+        stored = IsDirectoryEntry(name) ? AddGroupEntry(writer, pattern, directoryLength, name)
+                                        : AddNameEntry(writer, name);
     }
     FindClose(find);
 }

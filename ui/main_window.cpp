@@ -35,6 +35,12 @@ void PrepareResultList() {
     SendMessageA(App.ResultList, LVM_SETTEXTBKCOLOR, 0, GetSysColor(COLOR_BTNFACE));
 }
 
+// A search reads at most 254 characters of the field; holding no more, the
+// field shows exactly what is searched for.
+void PrepareQueryField() {
+    SendDlgItemMessageA(App.MainWindow, IDC_MAIN_QUERY, EM_LIMITTEXT, kFieldTextLimit - 1, 0);
+}
+
 void ShowSearchingStatus() {
     lstrcpyA(App.StatusText, kSearchingText);
     lstrcatA(App.StatusText, App.Settings.Slots[Path1]);
@@ -44,6 +50,7 @@ void ShowSearchingStatus() {
 INT_PTR OnInitDialog(HWND window) {
     App.MainWindow = window;
     PrepareOpenRequest();
+    PrepareQueryField();
     SetWindowTextA(window, kCaptionText);
     App.MenuBar = GetMenu(window);
     App.CaseInsensitive = 1;

@@ -3,81 +3,18 @@
 #include <cctype>
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "program_driver.h"
+#include "program_test.h"
 #include "res/resource.h"
 #include "screen_capture.h"
-#include "support/temp_folder.h"
 
 namespace {
 
-using Rows = std::vector<std::string>;
-using Lines = std::vector<std::string>;
-
-const char kOptionsCaption[] = " Options";
 const char kOpenCaption[] = "Select a file of the type you wish to search: ";
 const char kInsensitiveItem[] = "&Case-Insensitive";
 const char kSensitiveItem[] = "&Case-Sensitive";
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// Lines without their line ends; blank lines at the end do not count.
-Lines SplitLines(const std::string& text) {
-    Lines lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    while (!lines.empty() && lines.back().empty()) lines.pop_back();
-    return lines;
-}
-
-Lines SettingsLines(const Lines& paths, const std::string& editor = "") {
-    Lines lines = {"[TRESKO]"};
-    for (size_t slot = 0; slot < 5; ++slot)
-        lines.push_back("Path" + std::to_string(slot + 1) + "=" + (slot < paths.size() ? paths[slot] : ""));
-    lines.push_back("Editor=" + editor);
-    return lines;
-}
-
-std::string SettingsText(const Lines& paths, const std::string& editor = "") {
-    std::string text;
-    for (const std::string& line : SettingsLines(paths, editor)) text += line + "\r\n";
-    return text;
-}
-
-FILETIME LastWrite(const std::string& path) {
-    FILETIME written = {};
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return written;
-    GetFileTime(file, nullptr, nullptr, &written);
-    CloseHandle(file);
-    return written;
-}
-
-// Far in the past, so that any write by the program shows in the time.
-void BackdateFile(const std::string& path) {
-    SYSTEMTIME longAgo = {2001, 2, 0, 3, 4, 5, 6, 0};
-    FILETIME time = {};
-    SystemTimeToFileTime(&longAgo, &time);
-    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
-    CloseHandle(file);
-}
 
 // Where screenshots go, if anywhere. A Unix path is taken through drive Z:.
 std::string ScreenshotFolder() {
@@ -94,63 +31,6 @@ std::string ScreenshotFolder() {
     CreateDirectoryA(folder.c_str(), nullptr);
     return folder;
 }
-
-// Each test runs its own copy of a program, so the settings file beside it
-// is the test's own, and keeps its data in a folder apart.
-class ProgramTest : public ::testing::Test {
-protected:
-    std::string Install(const std::string& exe = "vantrel.exe") const {
-        std::string copy = home / exe;
-        EXPECT_TRUE(CopyFileA((BuildFolder() + exe).c_str(), copy.c_str(), FALSE)) << "cannot copy " << exe;
-        return copy;
-    }
-
-    static std::string SettingsFileOf(const std::string& exe) { return exe.substr(0, exe.size() - 3) + "ini"; }
-
-    // Which caption the case item shows, told by comparing the menu bar on
-    // the screen with bars of our own drawing each caption: Wine does not
-    // let another process read a menu.
-    std::string CaseItemShown(const Program& program) {
-        if (insensitiveBar.image.pixels.empty()) {
-            insensitiveBar = DrawReferenceMenuBar(program.Main(), {"&File", kInsensitiveItem, "&About"});
-            sensitiveBar = DrawReferenceMenuBar(program.Main(), {"&File", kSensitiveItem, "&About"});
-            EXPECT_FALSE(insensitiveBar.image.pixels.empty()) << "no menu bar of our own to compare with";
-            EXPECT_NE(insensitiveBar.image, sensitiveBar.image) << "the two captions cannot be told apart";
-        }
-        Image shown = CaptureStrip(program.Main(), insensitiveBar.strip);
-        if (shown == insensitiveBar.image) return kInsensitiveItem;
-        if (shown == sensitiveBar.image) return kSensitiveItem;
-        return "(neither)";
-    }
-
-    void ExpectCaseItem(const Program& program, const std::string& caption) {
-        WaitUntil([&] { return CaseItemShown(program) == caption; });
-        EXPECT_EQ(CaseItemShown(program), caption);
-    }
-
-    HWND OpenOptions(const Program& program) const {
-        program.Command(IDM_OPTIONS);
-        HWND options = nullptr;
-        WaitUntil([&] { return (options = FindProcessWindow(program.Id(), kOptionsCaption)) != nullptr; });
-        EXPECT_NE(options, nullptr) << "no options dialog";
-        // The whole dialog, caption included, opens on the screen.
-        RECT frame = {};
-        if (options != nullptr && GetWindowRect(options, &frame)) {
-            EXPECT_GE(frame.top, 0);
-            EXPECT_GE(frame.left, 0);
-        }
-        return options;
-    }
-
-    static void ClickAndWaitClosed(HWND dialog, int button) {
-        PostMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
-        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); })) << "the dialog stayed open";
-    }
-
-    TempFolder home;
-    TempFolder data;
-    MenuBarLook insensitiveBar, sensitiveBar;
-};
 
 // C:\korvan\include, where the first start looks: made when missing, and
 // only what the test made is removed again.
@@ -212,7 +92,31 @@ TEST_F(StartTest, TheStartingStatusHoldsALongPathWhole) {
     EXPECT_EQ(program.Search("anything"), Rows{});
 }
 
-using SearchTest = ProgramTest;
+class SearchTest : public ProgramTest {
+protected:
+    // Which caption the case item shows, told by comparing the menu bar on
+    // the screen with bars of our own drawing each caption: Wine does not
+    // let another process read a menu.
+    std::string CaseItemShown(const Program& program) {
+        if (insensitiveBar.image.pixels.empty()) {
+            insensitiveBar = DrawReferenceMenuBar(program.Main(), {"&File", kInsensitiveItem, "&About"});
+            sensitiveBar = DrawReferenceMenuBar(program.Main(), {"&File", kSensitiveItem, "&About"});
+            EXPECT_FALSE(insensitiveBar.image.pixels.empty()) << "no menu bar of our own to compare with";
+            EXPECT_NE(insensitiveBar.image, sensitiveBar.image) << "the two captions cannot be told apart";
+        }
+        Image shown = CaptureStrip(program.Main(), insensitiveBar.strip);
+        if (shown == insensitiveBar.image) return kInsensitiveItem;
+        if (shown == sensitiveBar.image) return kSensitiveItem;
+        return "(neither)";
+    }
+
+    void ExpectCaseItem(const Program& program, const std::string& caption) {
+        WaitUntil([&] { return CaseItemShown(program) == caption; });
+        EXPECT_EQ(CaseItemShown(program), caption);
+    }
+
+    MenuBarLook insensitiveBar, sensitiveBar;
+};
 
 TEST_F(SearchTest, ListsFilesInPathOrderAndFollowsTheCaseMode) {
     data.MakeFolder("zeta");

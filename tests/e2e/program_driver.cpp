@@ -180,8 +180,13 @@ Program::~Program() {
 
 std::vector<std::string> Program::Search(const std::string& query) {
     EXPECT_FALSE(query.empty()) << "the end of an empty query cannot tell when the run is over";
+    SetWindowTextRemote(Item(IDC_MAIN_QUERY), query);
+    return SearchShownQuery();
+}
+
+std::vector<std::string> Program::SearchShownQuery() {
     HWND edit = Item(IDC_MAIN_QUERY);
-    SetWindowTextRemote(edit, query);
+    const std::string query = WindowText(edit);
     Send(edit, EM_SETSEL, 0, 0);
     PressKey(edit, VK_RETURN);
     // Posted messages are taken in order, so the caret reaches the end only
@@ -193,6 +198,15 @@ std::vector<std::string> Program::Search(const std::string& query) {
     });
     EXPECT_TRUE(done) << "the search for '" << query << "' did not finish; status: '" << Status() << "'";
     return Rows();
+}
+
+void Program::Type(HWND field, const std::string& text) const {
+    SetWindowTextRemote(field, "");
+    for (char c : text) Post(field, WM_CHAR, static_cast<unsigned char>(c), 1);
+    // Taken after the characters: once the caret stands there, all are in.
+    Post(field, EM_SETSEL, 1, 1);
+    EXPECT_TRUE(WaitUntil([&] { return Send(field, EM_GETSEL, 0, 0) == MAKELRESULT(1, 1); }))
+        << "the field did not take the typed text";
 }
 
 std::vector<std::string> Program::Rows() const {

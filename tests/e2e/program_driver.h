@@ -48,8 +48,14 @@ public:
     // Types the query, presses Enter and waits until the run is over; the
     // rows shown afterwards. Fails the test on a timeout.
     std::vector<std::string> Search(const std::string& query);
+    // Presses Enter on whatever the query field holds.
+    std::vector<std::string> SearchShownQuery();
     std::vector<std::string> Rows() const;
     std::string Status() const;
+
+    // Types the text into an empty field key by key, as characters reach it
+    // from the keyboard, and waits until the field has taken them all.
+    void Type(HWND field, const std::string& text) const;
 
     // As if the menu item had been chosen.
     void Command(int id) const;

@@ -41,7 +41,7 @@ struct AppState {
     int CaseInsensitive;  // 1: case-insensitive, 0: case-sensitive
     int HitCount;         // rows of this run, and where the next one goes
 
-    WIN32_FIND_DATAA FindData;
+    WIN32_FIND_DATAW FindData;  // wide: the ANSI listing loses names outside the code page
     OPENFILENAMEA OpenRequest;
     char OpenFileName[kTextSize];
     LVITEMA Row;

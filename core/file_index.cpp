@@ -70,15 +70,14 @@ const char* IndexedName(const WIN32_FIND_DATAW& found) {
 void IndexSearchPath(IndexWriter& writer, const char* path) {
     static char pattern[kLongPathSize];
     static WCHAR widePattern[kLongPathSize];
-    static WIN32_FIND_DATAW found;
     if (path[0] == '\0' || !ResolveSearchPath(path, ExecutableDirectory(), pattern, sizeof pattern)) return;
     if (MultiByteToWideChar(CP_ACP, 0, pattern, -1, widePattern, kLongPathSize) == 0) return;
-    HANDLE find = FindFirstFileW(widePattern, &found);
+    HANDLE find = FindFirstFileW(widePattern, &App.FindData);
     if (find == INVALID_HANDLE_VALUE) return;
     const size_t directoryLength = SearchPathDirectoryLength(pattern);
-    bool stored = AddGroupEntry(writer, pattern, directoryLength, IndexedName(found));
-    while (stored && FindNextFileW(find, &found)) {
-        const char* name = IndexedName(found);
+    bool stored = AddGroupEntry(writer, pattern, directoryLength, IndexedName(App.FindData));
+    while (stored && FindNextFileW(find, &App.FindData)) {
+        const char* name = IndexedName(App.FindData);
         // A Unix name such as 'a:b.inc' would read as a directory entry:
         // it goes in an entry of that kind, with its directory.
         stored = IsDirectoryEntry(name) ? AddGroupEntry(writer, pattern, directoryLength, name)

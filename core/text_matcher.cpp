@@ -19,31 +19,60 @@ inline bool Agrees(unsigned char c, unsigned char x, unsigned char mask) {
     return (c | mask) == (x | mask);
 }
 
+// A whole comparison, sixteen bytes at a time where the query allows: a
+// query of repeated letters over a text of the same makes every position a
+// candidate, and then this is all the matcher does.
 bool MatchesAt(const unsigned char* at, const unsigned char* query, size_t length, bool caseInsensitive) {
-    if (!caseInsensitive) return memcmp(at, query, length) == 0;
-    for (size_t k = 0; k < length; ++k)
-        if (!Agrees(at[k], query[k], FoldMask(query[k], true))) return false;
+    size_t k = 0;
+#if defined(__SSE2__)
+    const __m128i caseBit = _mm_set1_epi8(caseInsensitive ? 0x20 : 0);
+    for (; k + 16 <= length; k += 16) {
+        const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(query + k));
+        const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + k));
+        // The fold mask of each query byte: 0x20 for a letter, else 0. Bytes
+        // from 0x80 are negative here, so they are never letters.
+        const __m128i lower = _mm_or_si128(q, caseBit);
+        const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(lower, _mm_set1_epi8('a' - 1)),
+                                             _mm_cmplt_epi8(lower, _mm_set1_epi8('z' + 1)));
+        const __m128i mask = _mm_and_si128(letter, caseBit);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(t, mask), _mm_or_si128(q, mask))) != 0xFFFF) return false;
+    }
+#endif
+    for (; k < length; ++k)
+        if (!Agrees(at[k], query[k], FoldMask(query[k], caseInsensitive))) return false;
     return true;
 }
 
-}  // namespace
-
-namespace {
 
 #if defined(__SSE2__)
-// Sixteen start positions: those whose first and last bytes agree with the
-// query's, as bits. Folding is an OR with 0x20 (or with 0 when the byte is
-// no letter); it is left out entirely in case-sensitive mode.
+// One query byte, broadcast, and where it stands in the query. Folding is an
+// OR with 0x20 (or with 0 when the byte is no letter); it is left out
+// entirely in case-sensitive mode.
+struct Filter {
+    __m128i want, fold;
+    size_t offset;
+};
+
 template <bool Folding>
-inline __m128i Candidates(const unsigned char* at, size_t lastOffset, __m128i firstWant, __m128i firstFold,
-                          __m128i lastWant, __m128i lastFold) {
-    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + lastOffset));
-    if (Folding) {
-        a = _mm_or_si128(a, firstFold);
-        b = _mm_or_si128(b, lastFold);
-    }
-    return _mm_and_si128(_mm_cmpeq_epi8(a, firstWant), _mm_cmpeq_epi8(b, lastWant));
+inline Filter MakeFilter(const unsigned char* q, size_t offset) {
+    const unsigned char mask = FoldMask(q[offset], Folding);
+    return {_mm_set1_epi8(static_cast<char>(q[offset] | mask)), _mm_set1_epi8(static_cast<char>(mask)), offset};
+}
+
+template <bool Folding>
+inline __m128i Agreeing(const unsigned char* at, const Filter& f) {
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + f.offset));
+    if (Folding) a = _mm_or_si128(a, f.fold);
+    return _mm_cmpeq_epi8(a, f.want);
+}
+
+// Sixteen start positions: those whose first, middle and last bytes agree
+// with the query's. Three bytes leave few enough candidates that the block's
+// one branch is rarely taken, even for queries of common letters.
+template <bool Folding>
+inline __m128i Candidates(const unsigned char* at, const Filter& first, const Filter& middle, const Filter& last) {
+    return _mm_and_si128(_mm_and_si128(Agreeing<Folding>(at, first), Agreeing<Folding>(at, last)),
+                         Agreeing<Folding>(at, middle));
 }
 
 inline bool VerifyCandidates(unsigned bits, const unsigned char* at, const unsigned char* query, size_t length,
@@ -59,13 +88,8 @@ inline bool VerifyCandidates(unsigned bits, const unsigned char* at, const unsig
 // on a hit, and otherwise leaves i at the first position not yet tried.
 template <bool Folding>
 bool ScanBlocks(const unsigned char* t, size_t& i, size_t lastStart, const unsigned char* q, size_t m) {
-    const unsigned char first = q[0], firstMask = FoldMask(first, Folding);
-    const unsigned char last = q[m - 1], lastMask = FoldMask(last, Folding);
-    const __m128i firstWant = _mm_set1_epi8(static_cast<char>(first | firstMask));
-    const __m128i firstFold = _mm_set1_epi8(static_cast<char>(firstMask));
-    const __m128i lastWant = _mm_set1_epi8(static_cast<char>(last | lastMask));
-    const __m128i lastFold = _mm_set1_epi8(static_cast<char>(lastMask));
-    const size_t lastOffset = m - 1;
+    const Filter first = MakeFilter<Folding>(q, 0), middle = MakeFilter<Folding>(q, m / 2),
+                 last = MakeFilter<Folding>(q, m - 1);
     // Sixty-four positions per step, with one test for the whole block: hits
     // are rare, so the common path is loads, compares and one branch. A block
     // with candidates is gone over again sixteen positions at a time, which
@@ -74,18 +98,18 @@ bool ScanBlocks(const unsigned char* t, size_t& i, size_t lastStart, const unsig
     for (; i + 63 <= lastStart; i += 64) {
         const unsigned char* at = t + i;
         const __m128i any =
-            _mm_or_si128(_mm_or_si128(Candidates<Folding>(at, lastOffset, firstWant, firstFold, lastWant, lastFold),
-                                      Candidates<Folding>(at + 16, lastOffset, firstWant, firstFold, lastWant, lastFold)),
-                         _mm_or_si128(Candidates<Folding>(at + 32, lastOffset, firstWant, firstFold, lastWant, lastFold),
-                                      Candidates<Folding>(at + 48, lastOffset, firstWant, firstFold, lastWant, lastFold)));
+            _mm_or_si128(_mm_or_si128(Candidates<Folding>(at, first, middle, last),
+                                      Candidates<Folding>(at + 16, first, middle, last)),
+                         _mm_or_si128(Candidates<Folding>(at + 32, first, middle, last),
+                                      Candidates<Folding>(at + 48, first, middle, last)));
         if (_mm_movemask_epi8(any) == 0) continue;
         for (size_t k = 0; k < 64; k += 16) {
-            const __m128i c = Candidates<Folding>(at + k, lastOffset, firstWant, firstFold, lastWant, lastFold);
+            const __m128i c = Candidates<Folding>(at + k, first, middle, last);
             if (VerifyCandidates(static_cast<unsigned>(_mm_movemask_epi8(c)), at + k, q, m, Folding)) return true;
         }
     }
     for (; i + 15 <= lastStart; i += 16) {
-        const __m128i c = Candidates<Folding>(t + i, lastOffset, firstWant, firstFold, lastWant, lastFold);
+        const __m128i c = Candidates<Folding>(t + i, first, middle, last);
         if (VerifyCandidates(static_cast<unsigned>(_mm_movemask_epi8(c)), t + i, q, m, Folding)) return true;
     }
     return false;
@@ -100,8 +124,9 @@ bool MatchText(const char* text, size_t length, const char* query, bool caseInse
     const size_t m = strlen(query);
     if (m == 0 || m > length) return false;
 
-    // Candidates must agree on the first and the last query byte; only those
-    // are compared in full. Every start position is tried, so an occurrence
+    // Candidates must agree on the first, the middle and the last query byte
+    // (the block scan) or the first and the last (the tail); only those are
+    // compared in full. Every start position is tried, so an occurrence
     // that overlaps a failed partial match is still found. Block loads stay
     // inside the text: a block of start positions is scanned only when its
     // last-byte load ends at or before the text's end.

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "app_state.h"
+#include "core/long_path.h"
 
 namespace {
 
@@ -15,13 +16,7 @@ HANDLE OpenLongPath(const char* path) {
     if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide, kLongPathSize) == 0) return INVALID_HANDLE_VALUE;
     DWORD length = GetFullPathNameW(wide, kLongPathSize, full, nullptr);
     if (length == 0 || length >= kLongPathSize) return INVALID_HANDLE_VALUE;
-    if (full[0] == L'\\' && full[1] == L'\\') {
-        lstrcpyW(prefixed, L"\\\\?\\UNC\\");
-        lstrcatW(prefixed, full + 2);
-    } else {
-        lstrcpyW(prefixed, L"\\\\?\\");
-        lstrcatW(prefixed, full);
-    }
+    ToExtendedLengthPath(full, prefixed);
     return CreateFileW(prefixed, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
 }

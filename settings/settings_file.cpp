@@ -5,6 +5,7 @@
 #include "app_state.h"
 #include "core/executable_path.h"
 #include "core/index_format.h"
+#include "core/long_path.h"
 #include "settings/settings_path.h"
 
 namespace {
@@ -20,8 +21,7 @@ bool ShortFolder(const char* path, size_t folderLength, char* out, size_t outSiz
     folder[folderLength] = '\0';
     if (MultiByteToWideChar(CP_ACP, 0, folder, -1, wide, kLongPathSize) == 0) return false;
     const bool unc = wide[0] == L'\\' && wide[1] == L'\\';
-    lstrcpyW(prefixed, unc ? L"\\\\?\\UNC\\" : L"\\\\?\\");
-    lstrcatW(prefixed, unc ? wide + 2 : wide);
+    ToExtendedLengthPath(wide, prefixed);
     DWORD length = GetShortPathNameW(prefixed, shortForm, kLongPathSize + 8);
     if (length == 0 || length >= kLongPathSize + 8) return false;
     // "\\?\UNC\server" becomes "\\server" again, "\\?\C:" becomes "C:".

@@ -9,6 +9,7 @@
 #include "program_test.h"
 #include "res/resource.h"
 #include "screen_capture.h"
+#include "support/unix_files.h"
 
 namespace {
 
@@ -18,17 +19,8 @@ const char kSensitiveItem[] = "&Case-Sensitive";
 
 // Where screenshots go, if anywhere. A Unix path is taken through drive Z:.
 std::string ScreenshotFolder() {
-    char value[MAX_PATH];
-    DWORD length = GetEnvironmentVariableA("VANTREL_SCREENSHOTS", value, sizeof value);
-    if (length == 0 || length >= sizeof value) return std::string();
-    std::string folder = value;
-    if (folder[0] == '/') {
-        for (char& c : folder)
-            if (c == '/') c = '\\';
-        folder = "Z:" + folder;
-    }
-    if (folder.back() != '\\') folder += '\\';
-    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string folder = FolderFromEnvironment("VANTREL_SCREENSHOTS");
+    if (!folder.empty()) CreateDirectoryA(folder.c_str(), nullptr);
     return folder;
 }
 

@@ -3,6 +3,7 @@
 #include "app_state.h"
 #include "core/file_index.h"
 #include "core/index_format.h"
+#include "core/search_run.h"
 #include "res/resource.h"
 
 namespace {
@@ -41,6 +42,12 @@ TestWindow::~TestWindow() {
 
 void TestWindow::SetQuery(const std::string& query) const {
     SetDlgItemTextA(App.MainWindow, IDC_MAIN_QUERY, query.c_str());
+}
+
+std::vector<std::string> TestWindow::Search(const std::string& query) const {
+    SetQuery(query);
+    SearchCommand();
+    return Rows();
 }
 
 std::vector<std::string> TestWindow::Rows() const {

@@ -14,6 +14,8 @@ public:
 
     void SetQuery(const std::string& query) const;
     std::vector<std::string> Rows() const;
+    // Runs the Search command for the query and gives back the rows.
+    std::vector<std::string> Search(const std::string& query) const;
     std::string Status() const;
 };
 

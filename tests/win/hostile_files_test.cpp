@@ -58,11 +58,7 @@ class HostileFilesTest : public ::testing::Test {
 protected:
     void SetUp() override { ClearRecordedEffects(); }
 
-    Rows Search(const std::string& query) {
-        window.SetQuery(query);
-        SearchCommand();
-        return window.Rows();
-    }
+    Rows Search(const std::string& query) { return window.Search(query); }
 
     void WriteWide(const std::wstring& name, const std::string& bytes) {
         HANDLE file = CreateFileW((LongPathW(folder.Path()) + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

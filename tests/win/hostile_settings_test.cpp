@@ -12,6 +12,7 @@
 #include "settings/settings_file.h"
 #include "support/settings_probe_runner.h"
 #include "support/temp_folder.h"
+#include "support/unix_files.h"
 
 namespace {
 
@@ -32,17 +33,6 @@ std::string ReadBytes(const std::string& path) {
     return bytes;
 }
 
-std::vector<std::string> FolderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + "*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0) names.push_back(found.cFileName);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-    return names;
-}
 
 // Reads the settings file as the program does at start-up, into slots that
 // hold no terminator before.

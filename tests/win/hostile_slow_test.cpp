@@ -52,11 +52,7 @@ protected:
         folder.reset(new TempFolder(data));
     }
 
-    Rows Search(const std::string& query) {
-        window.SetQuery(query);
-        SearchCommand();
-        return window.Rows();
-    }
+    Rows Search(const std::string& query) { return window.Search(query); }
 
     TestWindow window;
     std::string data;

@@ -20,11 +20,7 @@ class SearchRunTest : public ::testing::Test {
 protected:
     void SetUp() override { ClearRecordedEffects(); }
 
-    Rows Search(const std::string& query) {
-        window.SetQuery(query);
-        SearchCommand();
-        return window.Rows();
-    }
+    Rows Search(const std::string& query) { return window.Search(query); }
 
     TestWindow window;
     TempFolder first, second;

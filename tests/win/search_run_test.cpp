@@ -7,6 +7,7 @@
 #include "app_state.h"
 #include "core/search_engine.h"
 #include "core/search_run.h"
+#include "res/resource.h"
 #include "support/effects_recorder.h"
 #include "support/temp_folder.h"
 #include "support/test_window.h"
@@ -39,6 +40,21 @@ TEST_F(SearchRunTest, RowsAreFullPathsInIndexOrder) {
     EXPECT_EQ(Search("nothing"), Rows{first / "a.inc"});
     EXPECT_EQ(Search(""), Rows{});
     EXPECT_TRUE(RecordedTones().empty());
+}
+
+TEST_F(SearchRunTest, TheStatusLineFollowsTheWalkAndEndsWithTheTime) {
+    // The status line is set at a limited pace, but the first file is
+    // always shown; the walk alone leaves the path of a file it read.
+    for (const char* name : {"a.inc", "b.inc", "c.inc"}) first.Write(name, "hay");
+    IndexPaths({first / "*.inc"});
+    lstrcpyA(App.Query, "needle");
+    SetDlgItemTextA(App.MainWindow, IDC_MAIN_STATUS, "");
+    SearchIndexedFiles();
+    EXPECT_TRUE(window.Status() == first / "a.inc" || window.Status() == first / "b.inc" ||
+                window.Status() == first / "c.inc")
+        << window.Status();
+    EXPECT_EQ(Search("needle"), Rows{});
+    EXPECT_TRUE(std::regex_match(window.Status(), std::regex(" Search complete in [0-9]+ms"))) << window.Status();
 }
 
 TEST_F(SearchRunTest, TheSameFileThroughTwoPathsIsListedTwice) {

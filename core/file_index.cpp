@@ -76,13 +76,8 @@ void IndexSearchPath(IndexWriter& writer, const char* path) {
     if (find == INVALID_HANDLE_VALUE) return;
     const size_t directoryLength = SearchPathDirectoryLength(pattern);
     bool stored = AddGroupEntry(writer, pattern, directoryLength, IndexedName(App.FindData));
-    while (stored && FindNextFileW(find, &App.FindData)) {
-        const char* name = IndexedName(App.FindData);
-        // A Unix name such as 'a:b.inc' would read as a directory entry:
-        // it goes in an entry of that kind, with its directory.
-        stored = IsDirectoryEntry(name) ? AddGroupEntry(writer, pattern, directoryLength, name)
-                                        : AddNameEntry(writer, name);
-    }
+    while (stored && FindNextFileW(find, &App.FindData))
+        stored = AddListedName(writer, pattern, directoryLength, IndexedName(App.FindData));
     FindClose(find);
 }
 

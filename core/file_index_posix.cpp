@@ -31,7 +31,7 @@ void IndexSearchPath(IndexWriter& writer, const char* path, const char* baseDire
     std::sort(names.begin(), names.end());
     for (size_t i = 0; i < names.size(); ++i) {
         const bool stored = i == 0 ? AddGroupEntry(writer, pattern, directoryLength, names[i].c_str())
-                                   : AddNameEntry(writer, names[i].c_str());
+                                   : AddListedName(writer, pattern, directoryLength, names[i].c_str());
         if (!stored) return;
     }
 }

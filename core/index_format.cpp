@@ -60,6 +60,11 @@ bool AddNameEntry(IndexWriter& writer, const char* name) {
     return true;
 }
 
+bool AddListedName(IndexWriter& writer, const char* directory, size_t directoryLength, const char* name) {
+    return IsDirectoryEntry(name) ? AddGroupEntry(writer, directory, directoryLength, name)
+                                  : AddNameEntry(writer, name);
+}
+
 void EndIndex(IndexWriter& writer) {
     if (writer.block == nullptr) return;
     writer.block[writer.used] = '\0';

@@ -28,6 +28,10 @@ void BeginIndex(IndexWriter& writer);
 // the list) or look like a directory entry.
 bool AddGroupEntry(IndexWriter& writer, const char* directory, size_t directoryLength, const char* name);
 bool AddNameEntry(IndexWriter& writer, const char* name);
+// A further name of a folder listing whose group is directory: a bare name,
+// or, when it would read back as a directory entry (a Unix 'a:b.inc'), an
+// entry that names the directory again.
+bool AddListedName(IndexWriter& writer, const char* directory, size_t directoryLength, const char* name);
 void EndIndex(IndexWriter& writer);
 
 struct IndexCursor {

@@ -58,11 +58,13 @@ TEST_F(SearchEngineTest, RowsFollowTheIndexAndUnreadableEntriesSoundTheTones) {
     Write("inc/a.inc", "nothing here");
     Write("inc/b.INC", "call MessageBoxA\r\nMessageBox again");
     Write("inc/c.txt", "MessageBox, but not an include");
+    Write("inc/x:y.inc", "MessageBox");  // reads like a drive: it keeps its own directory
     Write("second.h", "MessageBox");
     const std::vector<std::string> rows = Search({"inc/*.inc", folder_ + "*.h", "inc/b.inc"}, "messagebox", true);
-    EXPECT_EQ(rows, (std::vector<std::string>{folder_ + "inc/b.INC", folder_ + "second.h", folder_ + "inc/b.INC"}));
-    // a.inc, b.INC, sub.inc, second.h, b.INC: each shown while it is read.
-    EXPECT_EQ(Record.visited.size(), 5u);
+    EXPECT_EQ(rows, (std::vector<std::string>{folder_ + "inc/b.INC", folder_ + "inc/x:y.inc", folder_ + "second.h",
+                                              folder_ + "inc/b.INC"}));
+    // a.inc, b.INC, sub.inc, x:y.inc, second.h, b.INC: each shown while it is read.
+    EXPECT_EQ(Record.visited.size(), 6u);
     EXPECT_FALSE(Record.tones.empty());  // the folder sub.inc cannot be read
     EXPECT_TRUE(Search({"inc/*.inc"}, "messagebox", false).empty());
 }

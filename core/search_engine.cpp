@@ -1,6 +1,17 @@
 #include "core/search_engine.h"
 
+#include <stdlib.h>
 #include <string.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "core/index_format.h"
 #include "core/searched_file.h"
@@ -8,75 +19,335 @@
 
 namespace {
 
-// Every file is read through this one buffer, so memory stays bounded
-// whatever the file sizes, and no page is faulted in afresh per file.
-enum { kReadBufferSize = kReadPiece + kMaxQueryLength };
-char ReadBuffer[kReadBufferSize];
+using Clock = std::chrono::steady_clock;
 
-void SoundUnreadable(const SearchEvents& events) {
-    events.tone(200);
-    events.tone(300);
-    events.tone(400);
-}
+// What a reader learned of one file, kept until it is delivered. The tones
+// of one file always come in this order: 200 Hz when it cannot be opened,
+// 300 Hz when its size cannot be learned, 400 Hz when a read fails.
+enum : unsigned char {
+    kRead = 1,
+    kFound = 2,
+    kTone200 = 4,
+    kTone300 = 8,
+    kTone400 = 16,
+    kUnopenable = kTone200 | kTone300 | kTone400,
+};
 
-// Reads the open file in pieces, each starting with the last queryLength - 1
-// bytes of the one before, so no occurrence falls between two. Stops at the
-// first hit, at the size, or at a short read.
-bool ScanOpenFile(unsigned long long size, const char* query, size_t queryLength, bool caseInsensitive,
-                  const SearchEvents& events) {
-    const size_t overlap = queryLength > 0 ? queryLength - 1 : 0;
-    unsigned long long remaining = size;
-    size_t kept = 0;
-    while (remaining > 0) {
-        size_t want = remaining == size ? kFirstReadPiece : kReadPiece;
-        if (remaining < want) want = static_cast<size_t>(remaining);
-        size_t got = 0;
-        const bool ok = ReadSearchedFile(ReadBuffer + kept, want, &got);
-        const size_t have = kept + got;
-        if (MatchText(ReadBuffer, have, query, caseInsensitive)) return true;
-        if (!ok) {
-            events.tone(400);
-            return false;
-        }
-        if (got < want) return false;  // the end of the file, wherever the size said it was
-        remaining -= got;
-        kept = have < overlap ? have : overlap;
-        memmove(ReadBuffer, ReadBuffer + have - kept, kept);
-    }
-    return false;
-}
+// How far the readers may run ahead of the delivery: one byte of result per
+// file, so a file that takes long holds back only the rows after it, while
+// the others are read on up to this many files past it.
+enum { kAhead = 1 << 16 };
 
-bool SearchFile(const char* path, const char* query, size_t queryLength, bool caseInsensitive,
-                const SearchEvents& events) {
-    const bool opened = OpenSearchedFile(path);
-    events.visiting(path);
-    if (!opened) {
-        SoundUnreadable(events);
-        return false;
-    }
-    unsigned long long size = 0;
-    if (!SearchedFileSize(&size)) {
-        events.tone(300);
-        size = 0;
-    }
-    const bool found = ScanOpenFile(size, query, queryLength, caseInsensitive, events);
-    CloseSearchedFile();
-    return found;
+// Full paths are composed whole, as long as the wide file calls allow.
+enum { kPathSize = 32768, kBufferSize = kReadPiece + kMaxQueryLength };
+
+// A reader's own: no reader shares a handle or a buffer with another.
+struct Reader {
+    SearchedFile* file;
+    char* buffer;
+    char* path;
+};
+
+const char kEmptyIndex[1] = "";
+
+long long NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
 }
 
 }  // namespace
 
-void SearchIndex(const char* index, const char* query, bool caseInsensitive, char* path, size_t pathSize,
-                 const SearchEvents& events) {
-    const size_t queryLength = strlen(query);
-    if (queryLength > kMaxQueryLength) return;
-    IndexCursor cursor = StartIndexWalk(index);
+struct SearchRun {
+    const char* index;
+    std::string query;
+    bool caseInsensitive;
+    SearchEvents events;
+
+    std::atomic<bool> stop{false};
+    std::atomic<long long> nextProgressMs{0};  // the first file is always shown
+
+    // The hand-out cursor and the results waiting for delivery.
+    std::mutex lock;
+    std::condition_variable readerWake;     // room ahead, or a stop
+    std::condition_variable delivererWake;  // the next result, the readers gone, or a stop
+    IndexCursor cursor = {};
+    unsigned long long handedOut = 0;
+    unsigned long long delivered = 0;
+    int readersRunning = 0;
+    bool indexEnded = false;
+    std::vector<unsigned char> results;  // by sequence number, modulo kAhead
+
+    std::vector<Reader> readers;
+    std::vector<std::thread> readerThreads;
+    std::thread deliverer;
+};
+
+namespace {
+
+// --- Readers ---------------------------------------------------------------
+
+bool TakeNextFile(SearchRun& run, unsigned long long* sequence, const char** directory, size_t* directoryLength,
+                  const char** name) {
+    std::unique_lock<std::mutex> held(run.lock);
+    run.readerWake.wait(held, [&] { return run.stop || run.indexEnded || run.handedOut - run.delivered < kAhead; });
+    if (run.stop || run.indexEnded) return false;
+    if (!NextIndexedFile(run.cursor, name)) {
+        run.indexEnded = true;
+        run.readerWake.notify_all();
+        return false;
+    }
+    *sequence = run.handedOut++;
+    *directory = run.cursor.directory;
+    *directoryLength = run.cursor.directoryLength;
+    return true;
+}
+
+void Report(SearchRun& run, unsigned long long sequence, unsigned char result) {
+    std::lock_guard<std::mutex> held(run.lock);
+    run.results[sequence % kAhead] = static_cast<unsigned char>(result | kRead);
+    if (sequence == run.delivered) run.delivererWake.notify_one();
+}
+
+void ShowProgress(SearchRun& run, const char* path) {
+    const long long now = NowMs();
+    long long due = run.nextProgressMs.load(std::memory_order_relaxed);
+    if (now < due || !run.nextProgressMs.compare_exchange_strong(due, now + kProgressIntervalMs)) return;
+    run.events.visiting(run.events.context, path);
+}
+
+// Reads the open file in pieces, each starting with the last queryLength - 1
+// bytes of the one before, so no occurrence falls between two. Stops at the
+// first hit, at the size, at a short read, or at a stop.
+unsigned char ScanOpenFile(SearchRun& run, Reader& reader, unsigned long long size) {
+    const char* query = run.query.c_str();
+    const size_t queryLength = run.query.size();
+    const size_t overlap = queryLength > 0 ? queryLength - 1 : 0;
+    unsigned long long remaining = size;
+    size_t kept = 0;
+    while (remaining > 0 && !run.stop.load(std::memory_order_relaxed)) {
+        size_t want = remaining == size ? kFirstReadPiece : kReadPiece;
+        if (remaining < want) want = static_cast<size_t>(remaining);
+        size_t got = 0;
+        const bool ok = ReadSearchedFile(reader.file, reader.buffer + kept, want, &got);
+        const size_t have = kept + got;
+        if (MatchText(reader.buffer, have, query, run.caseInsensitive)) return kFound;
+        if (!ok) return kTone400;
+        if (got < want) return 0;  // the end of the file, wherever the size said it was
+        remaining -= got;
+        kept = have < overlap ? have : overlap;
+        memmove(reader.buffer, reader.buffer + have - kept, kept);
+    }
+    return 0;
+}
+
+unsigned char SearchFile(SearchRun& run, Reader& reader) {
+    const bool opened = OpenSearchedFile(reader.file, reader.path);
+    ShowProgress(run, reader.path);
+    if (!opened) return kUnopenable;
+    unsigned char result = 0;
+    unsigned long long size = 0;
+    if (!SearchedFileSize(reader.file, &size)) {
+        result |= kTone300;
+        size = 0;
+    }
+    result |= ScanOpenFile(run, reader, size);
+    CloseSearchedFile(reader.file);
+    return result;
+}
+
+void ReadFiles(SearchRun* run, Reader* reader) {
+    unsigned long long sequence;
+    const char* directory;
+    size_t directoryLength;
     const char* name;
-    while (NextIndexedFile(cursor, &name)) {
-        if (!ComposeFullPath(cursor.directory, cursor.directoryLength, name, path, pathSize)) {
-            SoundUnreadable(events);
+    while (TakeNextFile(*run, &sequence, &directory, &directoryLength, &name)) {
+        unsigned char result = kUnopenable;  // a path that does not fit opens nothing
+        if (ComposeFullPath(directory, directoryLength, name, reader->path, kPathSize))
+            result = SearchFile(*run, *reader);
+        Report(*run, sequence, result);
+    }
+    std::lock_guard<std::mutex> held(run->lock);
+    if (--run->readersRunning == 0) run->delivererWake.notify_one();
+}
+
+// --- Delivery --------------------------------------------------------------
+
+struct Delivery {
+    IndexCursor cursor;
+    std::vector<char> path;
+    RowBatch* pending;
+    Clock::time_point lastHanded;
+};
+
+void HandOnRows(SearchRun& run, Delivery& delivery) {
+    delivery.lastHanded = Clock::now();
+    if (delivery.pending == nullptr) return;
+    RowBatch* batch = delivery.pending;
+    delivery.pending = nullptr;
+    run.events.rows(run.events.context, batch);
+}
+
+void AddRow(Delivery& delivery, const char* path) {
+    if (delivery.pending == nullptr) delivery.pending = new RowBatch();
+    RowBatch& batch = *delivery.pending;
+    batch.paths.insert(batch.paths.end(), path, path + strlen(path) + 1);
+    ++batch.count;
+}
+
+// The next file in index order, as its reader left it.
+void Deliver(SearchRun& run, Delivery& delivery, unsigned char result) {
+    const char* name = nullptr;
+    NextIndexedFile(delivery.cursor, &name);
+    if ((result & kFound) &&
+        ComposeFullPath(delivery.cursor.directory, delivery.cursor.directoryLength, name, delivery.path.data(),
+                        delivery.path.size()))
+        AddRow(delivery, delivery.path.data());
+    if (result & kUnopenable) {
+        // What was found before it is shown before it sounds.
+        HandOnRows(run, delivery);
+        const unsigned hertz[] = {200, 300, 400};
+        const unsigned char bits[] = {kTone200, kTone300, kTone400};
+        for (int t = 0; t < 3; ++t)
+            if ((result & bits[t]) && !run.stop) run.events.tone(run.events.context, hertz[t]);
+    }
+    if (Clock::now() - delivery.lastHanded >= std::chrono::milliseconds(kRowsIntervalMs)) HandOnRows(run, delivery);
+}
+
+void DeliverInOrder(SearchRun* run) {
+    Delivery delivery = {StartIndexWalk(run->index), std::vector<char>(kPathSize), nullptr, Clock::now()};
+    bool completed = false;
+    std::unique_lock<std::mutex> held(run->lock);
+    while (!run->stop) {
+        unsigned char& slot = run->results[run->delivered % kAhead];
+        if (slot & kRead) {
+            const unsigned char result = slot;
+            slot = 0;
+            if (run->handedOut - run->delivered == kAhead) run->readerWake.notify_all();
+            ++run->delivered;
+            held.unlock();
+            Deliver(*run, delivery, result);
+            held.lock();
             continue;
         }
-        if (SearchFile(path, query, queryLength, caseInsensitive, events)) events.found(path);
+        if (run->readersRunning == 0 && run->delivered == run->handedOut) {
+            completed = true;
+            break;
+        }
+        // While waiting for a slow file, what came before it is handed on in time.
+        if (delivery.pending == nullptr) {
+            run->delivererWake.wait(held);
+        } else if (run->delivererWake.wait_until(held, delivery.lastHanded + std::chrono::milliseconds(
+                                                                                  kRowsIntervalMs)) ==
+                   std::cv_status::timeout) {
+            held.unlock();
+            HandOnRows(*run, delivery);
+            held.lock();
+        }
     }
+    held.unlock();
+    for (std::thread& reader : run->readerThreads) reader.join();
+    if (completed) {
+        HandOnRows(*run, delivery);
+    } else {
+        delete delivery.pending;
+    }
+    run->events.finished(run->events.context, !completed);
+}
+
+void ReleaseReaders(SearchRun* run) {
+    for (Reader& reader : run->readers) {
+        DeleteSearchedFile(reader.file);
+        free(reader.buffer);
+        free(reader.path);
+    }
+    run->readers.clear();
+}
+
+// Each reader's memory is taken before any thread starts; fewer readers
+// when there is not enough of it.
+void PrepareReaders(SearchRun* run, int count) {
+    run->readers.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        Reader reader = {NewSearchedFile(), static_cast<char*>(malloc(kBufferSize)),
+                         static_cast<char*>(malloc(kPathSize))};
+        if (reader.file == nullptr || reader.buffer == nullptr || reader.path == nullptr) {
+            DeleteSearchedFile(reader.file);
+            free(reader.buffer);
+            free(reader.path);
+            return;
+        }
+        run->readers.push_back(reader);
+    }
+}
+
+// How many started.
+int StartReaders(SearchRun* run) {
+    int started = 0;
+    for (Reader& reader : run->readers) {
+        std::lock_guard<std::mutex> held(run->lock);
+        try {
+            run->readerThreads.emplace_back(ReadFiles, run, &reader);
+        } catch (const std::system_error&) {
+            break;
+        }
+        ++run->readersRunning;
+        ++started;
+    }
+    return started;
+}
+
+}  // namespace
+
+void FreeRowBatch(RowBatch* batch) { delete batch; }
+
+int DefaultReaderCount() {
+    const unsigned processors = std::thread::hardware_concurrency();
+    if (processors == 0) return 1;
+    return processors < kMaxReaders ? static_cast<int>(processors) : kMaxReaders;
+}
+
+SearchRun* StartSearch(const char* index, const char* query, bool caseInsensitive, int readers,
+                       const SearchEvents& events) {
+    SearchRun* run = new (std::nothrow) SearchRun;
+    if (run == nullptr) return nullptr;
+    // An over-long query searches nothing, and so finds nothing.
+    run->index = strlen(query) > kMaxQueryLength ? kEmptyIndex : index;
+    run->query = run->index == kEmptyIndex ? std::string() : std::string(query);
+    run->caseInsensitive = caseInsensitive;
+    run->events = events;
+    run->cursor = StartIndexWalk(run->index);
+    run->results.assign(kAhead, 0);
+    PrepareReaders(run, readers < 1 ? 1 : readers > kMaxReaders ? kMaxReaders : readers);
+    if (StartReaders(run) > 0) {
+        try {
+            run->deliverer = std::thread(DeliverInOrder, run);
+            return run;
+        } catch (const std::system_error&) {
+        }
+    }
+    StopSearch(run);
+    for (std::thread& reader : run->readerThreads) reader.join();
+    ReleaseReaders(run);
+    delete run;
+    return nullptr;
+}
+
+void StopSearch(SearchRun* run) {
+    run->stop = true;
+    std::lock_guard<std::mutex> held(run->lock);
+    run->readerWake.notify_all();
+    run->delivererWake.notify_all();
+}
+
+void FinishSearch(SearchRun* run) {
+    run->deliverer.join();
+    ReleaseReaders(run);
+    delete run;
+}
+
+bool SearchIndex(const char* index, const char* query, bool caseInsensitive, int readers,
+                 const SearchEvents& events) {
+    SearchRun* run = StartSearch(index, query, caseInsensitive, readers, events);
+    if (run == nullptr) return false;
+    FinishSearch(run);
+    return true;
 }

@@ -78,6 +78,7 @@ INT_PTR OnCommand(WORD id) {
         DialogBoxParamA(App.Instance, MAKEINTRESOURCEA(IDD_OPTIONS), App.MainWindow, OptionsDialogProc, 0);
         return TRUE;
     case IDM_REINDEX:
+        EndSearch();  // its readers walk the index
         BuildFileIndex();
         return TRUE;
     case IDM_EXIT:
@@ -88,6 +89,9 @@ INT_PTR OnCommand(WORD id) {
         return TRUE;
     case IDM_ABOUT:
         ShellAboutA(App.MainWindow, kCaptionText, kAboutCredit, nullptr);
+        return TRUE;
+    case IDCANCEL:  // Escape
+        StopSearchCommand();
         return TRUE;
     default:
         return FALSE;
@@ -115,6 +119,7 @@ INT_PTR OnNotify(const NMHDR* header) {
 }
 
 INT_PTR OnClose() {
+    EndSearch();
     ReleaseFileIndex();
     EndDialog(App.MainWindow, 0);
     return TRUE;
@@ -123,6 +128,7 @@ INT_PTR OnClose() {
 }  // namespace
 
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (HandleSearchMessage(message, wParam, lParam)) return TRUE;
     switch (message) {
     case WM_INITDIALOG:
         return OnInitDialog(window);

@@ -1,5 +1,6 @@
 #include "core/search_engine.h"
 
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -39,12 +40,18 @@ enum : unsigned char {
 enum { kAhead = 1 << 16 };
 
 // Full paths are composed whole, as long as the wide file calls allow.
-enum { kPathSize = 32768, kBufferSize = kReadPiece + kMaxQueryLength };
+enum { kPathSize = 32768 };
+
+// Each piece is read to a page boundary: the system copies into an aligned
+// buffer at twice the speed. The end of the piece before it, which an
+// occurrence may straddle, is kept just in front.
+enum { kPageSize = 4096, kBufferSize = kMaxQueryLength + kReadPiece + kPageSize };
 
 // A reader's own: no reader shares a handle or a buffer with another.
 struct Reader {
     SearchedFile* file;
-    char* buffer;
+    char* buffer;  // as allocated
+    char* piece;   // where each piece is read: aligned, with kMaxQueryLength bytes before it
     char* path;
 };
 
@@ -68,7 +75,10 @@ struct SearchRun {
     // The hand-out cursor and the results waiting for delivery.
     std::mutex lock;
     std::condition_variable readerWake;     // room ahead, or a stop
-    std::condition_variable delivererWake;  // the next result, the readers gone, or a stop
+    // The readers gone, no room ahead, or a stop. A result alone wakes
+    // nobody: waking a thread per file would cost more than reading it, so
+    // the delivery looks every kRowsIntervalMs.
+    std::condition_variable delivererWake;
     IndexCursor cursor = {};
     unsigned long long handedOut = 0;
     unsigned long long delivered = 0;
@@ -88,6 +98,7 @@ namespace {
 bool TakeNextFile(SearchRun& run, unsigned long long* sequence, const char** directory, size_t* directoryLength,
                   const char** name) {
     std::unique_lock<std::mutex> held(run.lock);
+    if (run.handedOut - run.delivered >= kAhead) run.delivererWake.notify_one();
     run.readerWake.wait(held, [&] { return run.stop || run.indexEnded || run.handedOut - run.delivered < kAhead; });
     if (run.stop || run.indexEnded) return false;
     if (!NextIndexedFile(run.cursor, name)) {
@@ -104,7 +115,6 @@ bool TakeNextFile(SearchRun& run, unsigned long long* sequence, const char** dir
 void Report(SearchRun& run, unsigned long long sequence, unsigned char result) {
     std::lock_guard<std::mutex> held(run.lock);
     run.results[sequence % kAhead] = static_cast<unsigned char>(result | kRead);
-    if (sequence == run.delivered) run.delivererWake.notify_one();
 }
 
 void ShowProgress(SearchRun& run, const char* path) {
@@ -127,14 +137,15 @@ unsigned char ScanOpenFile(SearchRun& run, Reader& reader, unsigned long long si
         size_t want = remaining == size ? kFirstReadPiece : kReadPiece;
         if (remaining < want) want = static_cast<size_t>(remaining);
         size_t got = 0;
-        const bool ok = ReadSearchedFile(reader.file, reader.buffer + kept, want, &got);
+        const bool ok = ReadSearchedFile(reader.file, reader.piece, want, &got);
+        const char* text = reader.piece - kept;
         const size_t have = kept + got;
-        if (MatchText(reader.buffer, have, query, run.caseInsensitive)) return kFound;
+        if (MatchText(text, have, query, run.caseInsensitive)) return kFound;
         if (!ok) return kTone400;
         if (got < want) return 0;  // the end of the file, wherever the size said it was
         remaining -= got;
         kept = have < overlap ? have : overlap;
-        memmove(reader.buffer, reader.buffer + have - kept, kept);
+        memmove(reader.piece - kept, text + have - kept, kept);
     }
     return 0;
 }
@@ -212,19 +223,30 @@ void Deliver(SearchRun& run, Delivery& delivery, unsigned char result) {
     if (Clock::now() - delivery.lastHanded >= std::chrono::milliseconds(kRowsIntervalMs)) HandOnRows(run, delivery);
 }
 
+// Takes the results that are ready at the head, in order; false when there are none.
+bool TakeReady(SearchRun& run, std::vector<unsigned char>& ready) {
+    ready.clear();
+    for (;;) {
+        unsigned char& slot = run.results[run.delivered % kAhead];
+        if (!(slot & kRead)) break;
+        ready.push_back(slot);
+        slot = 0;
+        if (run.handedOut - run.delivered == kAhead) run.readerWake.notify_all();
+        ++run.delivered;
+    }
+    return !ready.empty();
+}
+
 void DeliverInOrder(SearchRun* run) {
     Delivery delivery = {StartIndexWalk(run->index), std::vector<char>(kPathSize), nullptr, Clock::now()};
+    std::vector<unsigned char> ready;
     bool completed = false;
     std::unique_lock<std::mutex> held(run->lock);
     while (!run->stop) {
-        unsigned char& slot = run->results[run->delivered % kAhead];
-        if (slot & kRead) {
-            const unsigned char result = slot;
-            slot = 0;
-            if (run->handedOut - run->delivered == kAhead) run->readerWake.notify_all();
-            ++run->delivered;
+        if (TakeReady(*run, ready)) {
             held.unlock();
-            Deliver(*run, delivery, result);
+            for (unsigned char result : ready)
+                if (!run->stop) Deliver(*run, delivery, result);
             held.lock();
             continue;
         }
@@ -232,12 +254,10 @@ void DeliverInOrder(SearchRun* run) {
             completed = true;
             break;
         }
-        // While waiting for a slow file, what came before it is handed on in time.
-        if (delivery.pending == nullptr) {
-            run->delivererWake.wait(held);
-        } else if (run->delivererWake.wait_until(held, delivery.lastHanded + std::chrono::milliseconds(
-                                                                                  kRowsIntervalMs)) ==
-                   std::cv_status::timeout) {
+        run->delivererWake.wait_for(held, std::chrono::milliseconds(kRowsIntervalMs));
+        // While a slow file holds back the rest, what came before it is shown.
+        if (delivery.pending != nullptr &&
+            Clock::now() - delivery.lastHanded >= std::chrono::milliseconds(kRowsIntervalMs)) {
             held.unlock();
             HandOnRows(*run, delivery);
             held.lock();
@@ -267,8 +287,10 @@ void ReleaseReaders(SearchRun* run) {
 void PrepareReaders(SearchRun* run, int count) {
     run->readers.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
-        Reader reader = {NewSearchedFile(), static_cast<char*>(malloc(kBufferSize)),
+        Reader reader = {NewSearchedFile(), static_cast<char*>(malloc(kBufferSize)), nullptr,
                          static_cast<char*>(malloc(kPathSize))};
+        const uintptr_t afterOverlap = reinterpret_cast<uintptr_t>(reader.buffer) + kMaxQueryLength;
+        reader.piece = reinterpret_cast<char*>((afterOverlap + kPageSize - 1) & ~uintptr_t{kPageSize - 1});
         if (reader.file == nullptr || reader.buffer == nullptr || reader.path == nullptr) {
             DeleteSearchedFile(reader.file);
             free(reader.buffer);

@@ -185,20 +185,39 @@ std::vector<std::string> Program::Search(const std::string& query) {
 }
 
 std::vector<std::string> Program::SearchShownQuery() {
+    StartSearch(WindowText(Item(IDC_MAIN_QUERY)));
+    return WaitForSearchEnd();
+}
+
+void Program::StartSearch(const std::string& query) {
     HWND edit = Item(IDC_MAIN_QUERY);
-    const std::string query = WindowText(edit);
+    if (WindowText(edit) != query) SetWindowTextRemote(edit, query);
     Send(edit, EM_SETSEL, 0, 0);
-    PressKey(edit, VK_RETURN);
+    ::PressKey(edit, VK_RETURN);
     // Posted messages are taken in order, so the caret reaches the end only
-    // once Enter, and with it the whole run, has been handled.
-    PressKey(edit, VK_END);
+    // once Enter has been handled, and with it the start of the search,
+    // which shows the first file's path in the status line at once.
+    ::PressKey(edit, VK_END);
     const LRESULT caretAtEnd = MAKELRESULT(query.size(), query.size());
-    bool done = WaitUntil([&] {
-        return Send(edit, EM_GETSEL, 0, 0) == caretAtEnd && Status().rfind(kSearchComplete, 0) == 0;
-    });
-    EXPECT_TRUE(done) << "the search for '" << query << "' did not finish; status: '" << Status() << "'";
+    EXPECT_TRUE(WaitUntil([&] { return Send(edit, EM_GETSEL, 0, 0) == caretAtEnd; }))
+        << "Enter on '" << query << "' was not taken";
+}
+
+std::vector<std::string> Program::WaitForSearchEnd(DWORD timeoutMs) {
+    const bool done = WaitUntil([&] { return Status().rfind(kSearchComplete, 0) == 0; }, timeoutMs);
+    EXPECT_TRUE(done) << "the search for '" << WindowText(Item(IDC_MAIN_QUERY))
+                      << "' did not finish; status: '" << Status() << "'";
     return Rows();
 }
+
+void Program::PressKey(UINT virtualKey) const { ::PressKey(Item(IDC_MAIN_QUERY), virtualKey); }
+
+bool Program::Answers(DWORD timeoutMs) const {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(main_, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
+int Program::RowCount() const { return static_cast<int>(Send(Item(IDC_MAIN_RESULTS), LVM_GETITEMCOUNT, 0, 0)); }
 
 void Program::Type(HWND field, const std::string& text) const {
     SetWindowTextRemote(field, "");
@@ -223,9 +242,9 @@ std::vector<std::string> Program::Rows() const {
         item.cchTextMax = static_cast<int>(textSize);
         text[0] = '\0';
         if (!block.Write(&item, sizeof item) || !block.Write(text.data(), 1, sizeof item)) break;
-        Send(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(block.Address()));
-        if (!block.Read(text.data(), textSize, sizeof item)) break;
-        text.back() = '\0';
+        const size_t length = static_cast<size_t>(Send(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(block.Address())));
+        if (length >= textSize || !block.Read(text.data(), length + 1, sizeof item)) break;
+        text[length] = '\0';
         rows.push_back(text.data());
     }
     return rows;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 
+#include <algorithm>
 #include <regex>
 #include <string>
 
@@ -31,8 +32,8 @@ protected:
         home.Write("vantrel_recording.ini", SettingsText({many + "*.inc", data / "*.inc"}));
     }
 
-    static void Report(const char* what, DWORD since) {
-        printf("  %s: %lu ms\n", what, static_cast<unsigned long>(GetTickCount() - since));
+    static void Report(const char* what, DWORD ms) {
+        printf("  %s: %lu ms\n", what, static_cast<unsigned long>(ms));
         fflush(stdout);
     }
 
@@ -44,20 +45,22 @@ TEST_F(LiveSearchTest, TheWindowAnswersWhileSearchingAndEscapeStopsKeepingTheRow
     Program program(exe);
     ASSERT_TRUE(program.Started());
     program.StartSearch("needle");
+    DWORD slowest = 0;
     for (int i = 0; i < 5; ++i) {
         const DWORD asked = GetTickCount();
         EXPECT_TRUE(program.Answers(1000)) << "no answer within a second, time " << i;
-        Report("answer", asked);
+        slowest = std::max(slowest, GetTickCount() - asked);
         // The status line shows a file being read.
         EXPECT_EQ(program.Status().rfind(many, 0), 0u) << program.Status();
         Sleep(200);
     }
+    Report("the slowest of five answers during a search", slowest);
     ASSERT_TRUE(WaitUntil([&] { return program.RowCount() >= 10; })) << "no rows while searching";
 
     const DWORD escape = GetTickCount();
     program.PressKey(VK_ESCAPE);
     ASSERT_TRUE(WaitUntil([&] { return std::regex_match(program.Status(), kStopped); })) << program.Status();
-    Report("stopping a search", escape);
+    Report("stopping a search", GetTickCount() - escape);
     const Rows found = program.Rows();
     ASSERT_LT(found.size(), needles.size()) << "the search ended before it was stopped";
     EXPECT_EQ(found, Rows(needles.begin(), needles.begin() + static_cast<long>(found.size())));
@@ -77,7 +80,7 @@ TEST_F(LiveSearchTest, TheWindowAnswersWhileSearchingAndEscapeStopsKeepingTheRow
     const DWORD restart = GetTickCount();
     program.StartSearch("zebra");
     EXPECT_EQ(program.WaitForSearchEnd(180000), Rows{data / "zebra.inc"});
-    Report("a new search over 100,000 files, started during another", restart);
+    Report("a new search over 100,000 files, started during another", GetTickCount() - restart);
     EXPECT_TRUE(ReadBytes(home / "effects.log").empty()) << "tones or programs: " << ReadBytes(home / "effects.log");
 }
 
@@ -95,7 +98,7 @@ TEST_F(LiveSearchTest, ClosingDuringASearchEndsTheProgramWithCodeZeroAndTheSetti
     PostMessageA(program.Main(), WM_SYSCOMMAND, SC_CLOSE, 0);
     DWORD exitCode = 1;
     ASSERT_TRUE(program.WaitForExit(&exitCode)) << "the program did not end";
-    Report("closing during a search", close);
+    Report("closing during a search", GetTickCount() - close);
     EXPECT_EQ(exitCode, 0u);
     EXPECT_EQ(ReadBytes(settings), bytes);
     const FILETIME after = LastWrite(settings);

@@ -57,6 +57,12 @@ names)
     ln -s nowhere.inc dangling.inc
     ln -s loop.inc loop.inc
     mkfifo pipe.inc
+    # A tree whose links lead back up it and across it: a walk enters neither.
+    mkdir -p tree/sub
+    printf 'needle' > tree/top.inc
+    printf 'needle' > tree/sub/low.inc
+    ln -s .. tree/sub/up
+    ln -s ../sub tree/sub/again
     ;;
 read-only)
     exe=$3

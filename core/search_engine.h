@@ -17,7 +17,7 @@ struct SearchEvents {
 enum { kFirstReadPiece = 16 << 10, kReadPiece = 128 << 10 };
 
 // Searches every file of the index block in order for the query's spellings
-// (see PrepareQuerySpellings). Each full path is composed
-// in path[0, pathSize); a file whose path does not fit counts as unopenable.
+// (see PrepareQuerySpellings). Each full path is composed in
+// path[0, pathSize); a file whose path does not fit counts as unopenable.
 void SearchIndex(const char* index, const QuerySpellings& query, bool caseInsensitive, char* path, size_t pathSize,
                  const SearchEvents& events);

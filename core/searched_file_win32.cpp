@@ -24,8 +24,9 @@ HANDLE OpenLongPath(const char* path) {
 }  // namespace
 
 bool OpenSearchedFile(const char* path) {
-    App.File = strlen(path) >= MAX_PATH ? OpenLongPath(path)
-                                        : CreateFileA(path, GENERIC_READ, kShareMode, nullptr, OPEN_EXISTING, kFlags, nullptr);
+    App.File = strlen(path) >= MAX_PATH
+                   ? OpenLongPath(path)
+                   : CreateFileA(path, GENERIC_READ, kShareMode, nullptr, OPEN_EXISTING, kFlags, nullptr);
     if (App.File == INVALID_HANDLE_VALUE) return false;
     // Device names ('aux.h', 'nul.inc') open serial ports or the null device,
     // and reading a port can block for ever.

@@ -68,7 +68,8 @@ void CheckTree(const std::string& path, const unsigned char* leadBytes, const ch
     size_t base = 0, maskStart = 0, refBase = 0;
     const bool tree = SplitTreeSearchPath(bytes.get(), &base, &maskStart, leadBytes);
     const bool want = RefSplitTree(path, leadBytes, &refBase);
-    FUZZ_CHECK(tree == want, "\"%s\" taken for a tree: %d, want %d (%s)", Printable(path).c_str(), tree, want, codePage);
+    FUZZ_CHECK(tree == want, "\"%s\" taken for a tree: %d, want %d (%s)", Printable(path).c_str(), tree, want,
+               codePage);
     if (tree)
         FUZZ_CHECK(base == refBase && maskStart == RefDirectoryLength(path, leadBytes),
                    "\"%s\" split at %zu and %zu (%s)", Printable(path).c_str(), base, maskStart, codePage);
@@ -144,8 +145,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         auto bytes = ExactCopy(*s, true);
         FUZZ_CHECK(SearchPathDirectoryLength(bytes.get()) == RefDirectoryLength(*s), "directory part of \"%s\"",
                    Printable(*s).c_str());
-        FUZZ_CHECK(SearchPathDirectoryLength(bytes.get(), RefLeadBytes932()) == RefDirectoryLength(*s, RefLeadBytes932()),
-                   "directory part of \"%s\" in code page 932", Printable(*s).c_str());
+        FUZZ_CHECK(
+            SearchPathDirectoryLength(bytes.get(), RefLeadBytes932()) == RefDirectoryLength(*s, RefLeadBytes932()),
+            "directory part of \"%s\" in code page 932", Printable(*s).c_str());
         CheckTree(*s, nullptr, "single-byte");
         CheckTree(*s, RefLeadBytes932(), "code page 932");
     }

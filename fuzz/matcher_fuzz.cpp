@@ -99,7 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t bytes = widened ? 2 * m : (m & ~static_cast<size_t>(1));
     unsigned char* units = new unsigned char[bytes];
     for (size_t i = 0; i < bytes; ++i) units[i] = widened ? (i % 2 == 0 ? query[i / 2] : 0) : query[i];
-    const size_t at = FindUtf16Text(text, n, oddStart ? 1 : 0, reinterpret_cast<const char*>(units), bytes, caseInsensitive);
+    const size_t at =
+        FindUtf16Text(text, n, oddStart ? 1 : 0, reinterpret_cast<const char*>(units), bytes, caseInsensitive);
     const size_t wantAt =
         ReferenceFindUtf16(reinterpret_cast<const unsigned char*>(text), n, oddStart, units, bytes, caseInsensitive);
     if (at != wantAt) {

@@ -61,7 +61,8 @@ void LoadSettings() {
     // an empty name would reach the system's own profile files, and
     // SaveSettings refuses it. The settings then live in memory only.
     if (!GetExecutablePath(App.SettingsFile, sizeof App.SettingsFile) ||
-        !SettingsPathFromExecutable(App.SettingsFile, sizeof App.SettingsFile, AnsiLeadBytes()) || !FitProfileName(App.SettingsFile))
+        !SettingsPathFromExecutable(App.SettingsFile, sizeof App.SettingsFile, AnsiLeadBytes()) ||
+        !FitProfileName(App.SettingsFile))
         App.SettingsFile[0] = '\0';
     if (App.SettingsFile[0] != '\0' && GetFileAttributesA(App.SettingsFile) != INVALID_FILE_ATTRIBUTES) {
         ReadSettings();

@@ -11,9 +11,8 @@
 int main(int argc, char** argv) {
     const bool writing = argc == 3 && strcmp(argv[2], "write") == 0;
     if (argc != 2 && !writing) return 2;
-    HANDLE file = writing ? CreateFileA(argv[1], GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr)
-                          : CreateFileA(argv[1], GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(argv[1], writing ? GENERIC_WRITE : GENERIC_READ, writing ? FILE_SHARE_READ : 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     printf(file != INVALID_HANDLE_VALUE ? "held\n" : "failed\n");
     fflush(stdout);
     char chunk[64];

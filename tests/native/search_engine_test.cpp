@@ -122,40 +122,4 @@ TEST_F(SearchEngineTest, ATreeIsSearchedFolderByFolderDepthFirst) {
     EXPECT_EQ(Search({"kit/b/**/*"}, "needle", false), (std::vector<std::string>{kit + "b/b.h", kit + "b/deep/d.h"}));
 }
 
-std::string Utf16(const std::u16string& units) {
-    std::string bytes;
-    for (char16_t unit : units) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-    return bytes;
-}
-
-// Hits on whole characters only, the case of ASCII letters folded, and any
-// piece boundary crossed; the mark makes the difference.
-TEST_F(SearchEngineTest, Utf16FilesWithTheMarkAreSearchedForTheUtf16Spelling) {
-    const std::string mark = "\xFF\xFE";
-    Write("hit.rc", mark + Utf16(u"CAPTION \"Message Box\""));
-    Write("shifted.rc", mark + "x" + Utf16(u"Message Box"));
-    Write("unmarked.rc", Utf16(u"Message Box"));
-    // Past the second piece by more than the ANSI spelling's overlap.
-    std::string across = mark + Utf16(std::u16string(kFirstReadPiece / 2 + kReadPiece / 2 + 100, u'x'));
-    across.replace(kFirstReadPiece + kReadPiece - 16, 22, Utf16(u"Message Box"));
-    Write("zacross.rc", across);
-    std::string odd = across;
-    odd.insert(kFirstReadPiece - 1, 1, 'x');
-    Write("zodd.rc", odd.substr(0, odd.size() - 1));
-    const std::string file = folder_;
-    EXPECT_EQ(Search({"*.rc"}, "Message Box", false), (std::vector<std::string>{file + "hit.rc", file + "zacross.rc"}));
-    EXPECT_EQ(Search({"*.rc"}, "MESSAGE box", true), (std::vector<std::string>{file + "hit.rc", file + "zacross.rc"}));
-    EXPECT_TRUE(Search({"*.rc"}, "MESSAGE box", false).empty());
-    EXPECT_TRUE(Record.tones.empty());
-}
-
-TEST_F(SearchEngineTest, AQueryOutsideAsciiFindsItsUtf8SpellingInAnyFile) {
-    Write("utf8.h", "// caf\xC3\xA9 au lait");
-    Write("latin1.h", "// CAF\xE9");
-    Write("other.h", "// caf\xC3\x89");
-    Write("marked.h", "\xFF\xFE" + Utf16(u"caf\u00E9"));
-    EXPECT_EQ(Search({"*.h"}, "caf\xE9", true),
-              (std::vector<std::string>{folder_ + "latin1.h", folder_ + "marked.h", folder_ + "utf8.h"}));
-}
-
 }  // namespace

@@ -60,23 +60,20 @@ bool PushFolder(FolderStack& stack, const char* directory) {
     return true;
 }
 
-// The whole span reversed, then each text within it back again.
+// In place: the span without its last terminator is reversed, which turns
+// "a\0bc\0d" into "d\0cb\0a", then each text in it back again.
 void ReverseFolders(FolderStack& stack, size_t mark) {
     if (mark >= stack.used) return;
     char* begin = stack.block + mark;
-    char* end = stack.block + stack.used;
-    // The span reversed would start with a terminator: it is taken off the
-    // end first and put back after the texts are turned around.
-    Reverse(begin, end - 1);
+    char* last = stack.block + stack.used - 1;
+    Reverse(begin, last);
     char* text = begin;
-    for (char* p = begin; p < end - 1; ++p) {
+    for (char* p = begin; p < last; ++p) {
         if (*p != '\0') continue;
         Reverse(text, p);
         text = p + 1;
     }
-    Reverse(text, end - 1);
-    // The texts now run "a\0b\0...z" and end at end - 1, where the last
-    // terminator still stands.
+    Reverse(text, last);
 }
 
 bool PopFolder(FolderStack& stack, char* out, size_t outSize) {

@@ -43,8 +43,10 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: vantrel_search [-jN] [-i] <query> <search path>...\n");
         return 2;
     }
-    if (strlen(argv[first]) > kMaxQueryLength) {
-        fprintf(stderr, "the query is longer than %d characters\n", kMaxQueryLength);
+    // The query's bytes are taken as Latin-1 characters for its other spellings.
+    static QuerySpellings query;
+    if (!PrepareQuerySpellings(argv[first], nullptr, query)) {
+        fprintf(stderr, "the query is longer than %d bytes in one of its spellings\n", kMaxQueryLength);
         return 2;
     }
     static char base[4096];
@@ -53,7 +55,7 @@ int main(int argc, char** argv) {
     char* index = BuildPosixFileIndex(argv + first + 1, argc - first - 1, base);
     if (index == nullptr) return 2;
     const SearchEvents events = {nullptr, Visiting, Rows, Tone, Finished};
-    if (!SearchIndex(index, argv[first], caseInsensitive, readers, events)) return 2;
+    if (!SearchIndex(index, query, caseInsensitive, readers, events)) return 2;
     free(index);
     if (Unreadable > 0) fprintf(stderr, "%d files could not be read\n", Unreadable);
     return 0;

@@ -16,7 +16,6 @@
 
 #include "core/index_format.h"
 #include "core/searched_file.h"
-#include "core/text_matcher.h"
 
 namespace {
 
@@ -55,8 +54,6 @@ struct Reader {
     char* path;
 };
 
-const char kEmptyIndex[1] = "";
-
 long long NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
 }
@@ -65,7 +62,8 @@ long long NowMs() {
 
 struct SearchRun {
     const char* index;
-    std::string query;
+    std::string ansi;  // the query's own text, which query.ansi points at
+    QuerySpellings query;
     bool caseInsensitive;
     SearchEvents events;
 
@@ -124,27 +122,34 @@ void ShowProgress(SearchRun& run, const char* path) {
     run.events.visiting(run.events.context, path);
 }
 
-// Reads the open file in pieces, each starting with the last queryLength - 1
-// bytes of the one before, so no occurrence falls between two. Stops at the
-// first hit, at the size, at a short read, or at a stop.
+// Reads the open file in pieces, each starting with the last bytes of the
+// one before, as many as the longest spelling sought in it less one, so no
+// occurrence falls between two. Stops at the first hit, at the size, at a
+// short read, or at a stop.
 unsigned char ScanOpenFile(SearchRun& run, Reader& reader, unsigned long long size) {
-    const char* query = run.query.c_str();
-    const size_t queryLength = run.query.size();
-    const size_t overlap = queryLength > 0 ? queryLength - 1 : 0;
     unsigned long long remaining = size;
+    unsigned long long offset = 0;  // of the text scanned in the file: UTF-16 hits count on whole characters
     size_t kept = 0;
+    size_t overlap = 0;
+    bool utf16 = false;
     while (remaining > 0 && !run.stop.load(std::memory_order_relaxed)) {
-        size_t want = remaining == size ? kFirstReadPiece : kReadPiece;
+        const bool first = remaining == size;
+        size_t want = first ? kFirstReadPiece : kReadPiece;
         if (remaining < want) want = static_cast<size_t>(remaining);
         size_t got = 0;
         const bool ok = ReadSearchedFile(reader.file, reader.piece, want, &got);
         const char* text = reader.piece - kept;
         const size_t have = kept + got;
-        if (MatchText(text, have, query, run.caseInsensitive)) return kFound;
+        if (first) {
+            utf16 = StartsWithUtf16Mark(text, have);
+            overlap = SpellingOverlap(run.query, utf16);
+        }
+        if (PieceHoldsQuery(text, have, offset, run.query, utf16, run.caseInsensitive)) return kFound;
         if (!ok) return kTone400;
         if (got < want) return 0;  // the end of the file, wherever the size said it was
         remaining -= got;
         kept = have < overlap ? have : overlap;
+        offset += have - kept;
         memmove(reader.piece - kept, text + have - kept, kept);
     }
     return 0;
@@ -327,13 +332,14 @@ int DefaultReaderCount() {
     return processors < kMaxReaders ? static_cast<int>(processors) : kMaxReaders;
 }
 
-SearchRun* StartSearch(const char* index, const char* query, bool caseInsensitive, int readers,
+SearchRun* StartSearch(const char* index, const QuerySpellings& query, bool caseInsensitive, int readers,
                        const SearchEvents& events) {
     SearchRun* run = new (std::nothrow) SearchRun;
     if (run == nullptr) return nullptr;
-    // An over-long query searches nothing, and so finds nothing.
-    run->index = strlen(query) > kMaxQueryLength ? kEmptyIndex : index;
-    run->query = run->index == kEmptyIndex ? std::string() : std::string(query);
+    run->index = index;
+    run->ansi = query.ansi;
+    run->query = query;
+    run->query.ansi = run->ansi.c_str();
     run->caseInsensitive = caseInsensitive;
     run->events = events;
     run->cursor = StartIndexWalk(run->index);
@@ -366,7 +372,7 @@ void FinishSearch(SearchRun* run) {
     delete run;
 }
 
-bool SearchIndex(const char* index, const char* query, bool caseInsensitive, int readers,
+bool SearchIndex(const char* index, const QuerySpellings& query, bool caseInsensitive, int readers,
                  const SearchEvents& events) {
     SearchRun* run = StartSearch(index, query, caseInsensitive, readers, events);
     if (run == nullptr) return false;

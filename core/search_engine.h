@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "core/query_spellings.h"
+
 // The walk over the file index, the reading and the matching, apart from the
 // system they run on: the file calls come from searched_file.h and the
 // program's reactions from these events.
@@ -36,10 +38,6 @@ struct SearchEvents {
     void (*finished)(void* context, bool stopped);
 };
 
-// The program's queries hold at most 254 characters; longer ones than this
-// are not searched at all.
-enum { kMaxQueryLength = 4096 };
-
 // Files are read in pieces: a small first one, since most hits come early,
 // then larger ones that still stay in the processor's cache until scanned.
 // A stop is seen between two pieces, so even a huge file ends at once.
@@ -52,9 +50,10 @@ int DefaultReaderCount();
 
 struct SearchRun;
 
-// Starts searching every file of the index block for the query. The block
-// must stay unchanged until FinishSearch. Null when no thread could start.
-SearchRun* StartSearch(const char* index, const char* query, bool caseInsensitive, int readers,
+// Starts searching every file of the index block for the query's spellings
+// (see PrepareQuerySpellings), which the run copies. The block must stay
+// unchanged until FinishSearch. Null when no thread could start.
+SearchRun* StartSearch(const char* index, const QuerySpellings& query, bool caseInsensitive, int readers,
                        const SearchEvents& events);
 // Asks the run to stop and returns at once: readers end within a piece.
 void StopSearch(SearchRun* run);
@@ -63,5 +62,5 @@ void FinishSearch(SearchRun* run);
 
 // The whole search on the calling thread's behalf: start, wait, finish.
 // False when it could not start.
-bool SearchIndex(const char* index, const char* query, bool caseInsensitive, int readers,
+bool SearchIndex(const char* index, const QuerySpellings& query, bool caseInsensitive, int readers,
                  const SearchEvents& events);

@@ -91,6 +91,15 @@ void OnEnd(WPARAM generation, DWORD end) {
     ShowStatus(kSearchCompleteText, end - App.SearchStart);
 }
 
+// The ANSI query in the other spellings that files hold text in. The
+// conversion cannot fail for a query that fits the field; should it, the
+// query is still sought in its ANSI bytes.
+bool PrepareSpellings() {
+    WCHAR* wide = reinterpret_cast<WCHAR*>(App.WideQuery);
+    if (MultiByteToWideChar(CP_ACP, 0, App.Query, -1, wide, kTextSize) == 0) wide[0] = L'\0';
+    return PrepareQuerySpellings(App.Query, App.WideQuery, App.Spellings);
+}
+
 // The path of the index's first file, shown at once: the readers' own
 // reports of what they read follow.
 void ShowFirstPath() {
@@ -123,7 +132,10 @@ void SearchIndexedFiles() {
     const SearchEvents events = {reinterpret_cast<void*>(static_cast<UINT_PTR>(App.SearchGeneration)), PostVisiting,
                                  PostRows, SoundTone, PostEnd};
     const int readers = App.SearchReaders > 0 ? App.SearchReaders : DefaultReaderCount();
-    App.Search = StartSearch(App.FileIndex, App.Query, App.CaseInsensitive == 1, readers, events);
+    // A query too long to search searches no file, and so finds none.
+    static const char kNoFiles[1] = "";
+    const char* index = PrepareSpellings() ? App.FileIndex : kNoFiles;
+    App.Search = StartSearch(index, App.Spellings, App.CaseInsensitive == 1, readers, events);
     App.SearchShown = App.Search != nullptr;
     // Without a thread to search on, nothing was searched: say so.
     if (App.Search == nullptr) ShowStatus(kSearchStoppedText, GetTickCount() - App.SearchStart);

@@ -8,26 +8,22 @@
 struct SearchedFile {
     HANDLE handle;
     // For paths past MAX_PATH; a reader's own, as readers run side by side.
-    WCHAR wide[kLongPathSize + 8];
-    WCHAR full[kLongPathSize];
+    WCHAR scratch[kLongPathSize + 8];
+    WCHAR prefixed[kLongPathSize + 8];
 };
 
 namespace {
 
-HANDLE OpenForReading(const char* path) {
-    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-}
+// A file that another program holds open for writing, or may delete or
+// rename, is still read; only one held without any sharing is not.
+const DWORD kShareMode = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+const DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
 
 // The ANSI calls stop at MAX_PATH; the wide call with the \\?\ prefix opens
-// any length, once the path is made full and converted from the ANSI code page.
+// any length.
 HANDLE OpenLongPath(SearchedFile* file, const char* path) {
-    if (MultiByteToWideChar(CP_ACP, 0, path, -1, file->wide, kLongPathSize) == 0) return INVALID_HANDLE_VALUE;
-    DWORD length = GetFullPathNameW(file->wide, kLongPathSize, file->full, nullptr);
-    if (length == 0 || length >= kLongPathSize) return INVALID_HANDLE_VALUE;
-    ToExtendedLengthPath(file->full, file->wide);
-    return CreateFileW(file->wide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (!AnsiToExtendedLengthPath(path, lstrlenA(path), file->scratch, file->prefixed)) return INVALID_HANDLE_VALUE;
+    return CreateFileW(file->prefixed, GENERIC_READ, kShareMode, nullptr, OPEN_EXISTING, kFlags, nullptr);
 }
 
 }  // namespace
@@ -43,7 +39,9 @@ void DeleteSearchedFile(SearchedFile* file) {
 }
 
 bool OpenSearchedFile(SearchedFile* file, const char* path) {
-    file->handle = strlen(path) >= MAX_PATH ? OpenLongPath(file, path) : OpenForReading(path);
+    file->handle = strlen(path) >= MAX_PATH
+                       ? OpenLongPath(file, path)
+                       : CreateFileA(path, GENERIC_READ, kShareMode, nullptr, OPEN_EXISTING, kFlags, nullptr);
     if (file->handle == INVALID_HANDLE_VALUE) return false;
     // Device names ('aux.h', 'nul.inc') open serial ports or the null device,
     // and reading a port can block for ever.

@@ -43,6 +43,12 @@ struct Index {
     char* block;
 };
 
+const QuerySpellings& Spellings(const char* query) {
+    static QuerySpellings spellings;
+    EXPECT_TRUE(PrepareQuerySpellings(query, nullptr, spellings));
+    return spellings;
+}
+
 struct Outcome {
     Strings rows;
     Tones tones;
@@ -50,7 +56,7 @@ struct Outcome {
 
 Outcome Search(const Index& index, const char* query, int readers) {
     SearchRecord record;
-    EXPECT_TRUE(SearchIndex(index.block, query, true, readers, RecordingEvents(&record)));
+    EXPECT_TRUE(SearchIndex(index.block, Spellings(query), true, readers, RecordingEvents(&record)));
     EXPECT_EQ(record.finished, 1);
     EXPECT_FALSE(record.stopped);
     return {record.rows, record.tones};
@@ -117,7 +123,7 @@ TEST(SearchOrder, AStopEndsTheRunInsideAHugeFileAndNothingAfterItIsDelivered) {
     SetFakeFiles(files, 0, 0);
 
     SearchRecord record;
-    SearchRun* run = StartSearch(index.block, "needle", false, 2, RecordingEvents(&record));
+    SearchRun* run = StartSearch(index.block, Spellings("needle"), false, 2, RecordingEvents(&record));
     ASSERT_NE(run, nullptr);
     // The other reader goes on past the huge file while it is being read.
     for (int i = 0; i < 5000 && (FakeReadsOf("/kit/huge.inc") < 10 || FakeReadsOf("/kit/z.inc") == 0); ++i)

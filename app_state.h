@@ -6,6 +6,7 @@
 #include <stddef.h>
 
 #include "core/decimal_text.h"
+#include "core/query_spellings.h"
 
 // Texts from fields and the settings file: 255 bytes with the terminator.
 enum { kTextSize = 256, kFieldTextLimit = 255 };
@@ -35,6 +36,8 @@ struct AppState {
     char SettingsFile[kLongPathSize];
 
     char Query[kTextSize];
+    char16_t WideQuery[kTextSize];  // the query converted from the ANSI code page
+    QuerySpellings Spellings;
     char StatusText[2 * kTextSize];  // " Searching " and a whole search path fit
     char FullPath[kLongPathSize];
     char ElapsedText[kDecimalTextSize];

@@ -33,8 +33,10 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: vantrel_search [-i] <query> <search path>...\n");
         return 2;
     }
-    if (strlen(argv[first]) > kMaxQueryLength) {
-        fprintf(stderr, "the query is longer than %d characters\n", kMaxQueryLength);
+    // The query's bytes are taken as Latin-1 characters for its other spellings.
+    static QuerySpellings query;
+    if (!PrepareQuerySpellings(argv[first], nullptr, query)) {
+        fprintf(stderr, "the query is longer than %d bytes in one of its spellings\n", kMaxQueryLength);
         return 2;
     }
     static char base[4096];
@@ -44,7 +46,7 @@ int main(int argc, char** argv) {
     if (index == nullptr) return 2;
     static char path[32768];
     const SearchEvents events = {Visiting, Found, Tone};
-    SearchIndex(index, argv[first], caseInsensitive, path, sizeof path, events);
+    SearchIndex(index, query, caseInsensitive, path, sizeof path, events);
     free(index);
     if (Unreadable > 0) fprintf(stderr, "%d files could not be read\n", Unreadable);
     return 0;

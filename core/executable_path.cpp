@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app_state.h"
+#include "core/ansi_lead_bytes.h"
 #include "core/index_format.h"
 
 bool GetExecutablePath(char* out, size_t size) {
@@ -17,6 +18,6 @@ bool GetExecutablePath(char* out, size_t size) {
 const char* ExecutableDirectory() {
     static char directory[kLongPathSize];
     if (directory[0] == '\0' && GetExecutablePath(directory, sizeof directory))
-        directory[SearchPathDirectoryLength(directory)] = '\0';
+        directory[SearchPathDirectoryLength(directory, AnsiLeadBytes())] = '\0';
     return directory;
 }

@@ -4,8 +4,11 @@
 #include <wchar.h>
 
 #include "app_state.h"
+#include "core/ansi_lead_bytes.h"
 #include "core/executable_path.h"
+#include "core/folder_walk.h"
 #include "core/index_format.h"
+#include "core/long_path.h"
 
 namespace {
 
@@ -54,31 +57,109 @@ bool ToAnsiName(const WCHAR* name, char* out, int outSize) {
     return MultiByteToWideChar(CP_ACP, 0, out, -1, back, MAX_PATH) != 0 && wcscmp(back, name) == 0;
 }
 
-// The name by which the ANSI calls reach this file: its own, else its short
-// name, else one that opens nothing, so that the search sounds the tones.
-const char* IndexedName(const WIN32_FIND_DATAW& found) {
+// The name by which the ANSI calls reach this entry: its own, else its short
+// name; else, with reachable false, one that opens nothing, so that the search
+// sounds the tones.
+const char* IndexedName(const WIN32_FIND_DATAW& found, bool* reachable = nullptr) {
     static char name[2 * MAX_PATH];
     static char shortName[2 * MAX_PATH];
+    if (reachable != nullptr) *reachable = true;
     if (ToAnsiName(found.cFileName, name, sizeof name)) return name;
     if (found.cAlternateFileName[0] != L'\0' && ToAnsiName(found.cAlternateFileName, shortName, sizeof shortName))
         return shortName;
+    if (reachable != nullptr) *reachable = false;
     return name;
 }
 
+// The wide pattern of directory[0, directoryLength) followed by mask: as
+// written while it is short, else in the extended-length form, which the
+// listing calls take at any length.
+bool ListingPattern(const char* directory, size_t directoryLength, const char* mask, WCHAR* out) {
+    static WCHAR scratch[kLongPathSize + 8];
+    int length = 0;
+    if (directoryLength + strlen(mask) < MAX_PATH) {
+        if (directoryLength > 0) {
+            length = MultiByteToWideChar(CP_ACP, 0, directory, static_cast<int>(directoryLength), out, kLongPathSize);
+            if (length == 0) return false;
+        }
+    } else {
+        if (!AnsiToExtendedLengthPath(directory, static_cast<int>(directoryLength), scratch, out)) return false;
+        length = lstrlenW(out);
+    }
+    return MultiByteToWideChar(CP_ACP, 0, mask, -1, out + length, kLongPathSize + 8 - length) != 0;
+}
+
 // Enumerated through the wide calls: the ANSI ones hand back a lossy copy of
-// a name, with no way to tell that it names another file or none.
+// a name, with no way to tell that it names another file or none. One group
+// holds the matches in listing order; in a tree the folders among them are
+// walked instead, so they are left out.
+void IndexMatches(IndexWriter& writer, const char* directory, size_t directoryLength, const char* mask, bool tree) {
+    static WCHAR pattern[kLongPathSize + 8];
+    if (!ListingPattern(directory, directoryLength, mask, pattern)) return;
+    HANDLE find = FindFirstFileW(pattern, &App.FindData);
+    if (find == INVALID_HANDLE_VALUE) return;
+    bool grouped = false;
+    bool stored = true;
+    do {
+        if (tree && (App.FindData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+        const char* name = IndexedName(App.FindData);
+        stored = grouped ? AddListedName(writer, directory, directoryLength, name)
+                         : AddGroupEntry(writer, directory, directoryLength, name);
+        grouped = true;
+    } while (stored && FindNextFileW(find, &App.FindData));
+    FindClose(find);
+}
+
+// The sub-folders that a tree walk enters, pushed so that they are popped in
+// listing order: not "." and "..", not junctions or links to folders, which
+// may lead back up, and not one that no ANSI name reaches. One that cannot be
+// listed gives nothing, like a missing folder.
+void PushSubFolders(FolderStack& stack, const char* directory) {
+    static WCHAR pattern[kLongPathSize + 8];
+    static char subFolder[kLongPathSize];
+    const size_t directoryLength = strlen(directory);
+    if (!ListingPattern(directory, directoryLength, "*", pattern)) return;
+    HANDLE find = FindFirstFileW(pattern, &App.FindData);
+    if (find == INVALID_HANDLE_VALUE) return;
+    const size_t mark = stack.used;
+    do {
+        const DWORD attributes = App.FindData.dwFileAttributes;
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+            IsDotName(App.FindData.cFileName))
+            continue;
+        bool reachable;
+        const char* name = IndexedName(App.FindData, &reachable);
+        if (reachable && ComposeSubFolder(directory, directoryLength, name, subFolder, sizeof subFolder))
+            PushFolder(stack, subFolder);
+    } while (FindNextFileW(find, &App.FindData));
+    FindClose(find);
+    ReverseFolders(stack, mark);
+}
+
+// Depth-first with a stack of its own, since a path may hold thousands of
+// folders: each folder's matches, then each of its sub-folders in turn.
+void IndexTree(IndexWriter& writer, const char* base, size_t baseLength, const char* mask) {
+    static char directory[kLongPathSize];
+    if (baseLength == 0 || !ComposeFullPath(base, baseLength, "", directory, sizeof directory)) return;
+    FolderStack stack = {nullptr, 0, 0, GrowGlobalBlock};
+    if (!PushFolder(stack, directory)) return;
+    while (!writer.failed && PopFolder(stack, directory, sizeof directory)) {
+        IndexMatches(writer, directory, strlen(directory), mask, true);
+        PushSubFolders(stack, directory);
+    }
+    GlobalFree(stack.block);
+}
+
 void IndexSearchPath(IndexWriter& writer, const char* path) {
     static char pattern[kLongPathSize];
-    static WCHAR widePattern[kLongPathSize];
     if (path[0] == '\0' || !ResolveSearchPath(path, ExecutableDirectory(), pattern, sizeof pattern)) return;
-    if (MultiByteToWideChar(CP_ACP, 0, pattern, -1, widePattern, kLongPathSize) == 0) return;
-    HANDLE find = FindFirstFileW(widePattern, &App.FindData);
-    if (find == INVALID_HANDLE_VALUE) return;
-    const size_t directoryLength = SearchPathDirectoryLength(pattern);
-    bool stored = AddGroupEntry(writer, pattern, directoryLength, IndexedName(App.FindData));
-    while (stored && FindNextFileW(find, &App.FindData))
-        stored = AddListedName(writer, pattern, directoryLength, IndexedName(App.FindData));
-    FindClose(find);
+    size_t baseLength, maskStart;
+    if (SplitTreeSearchPath(pattern, &baseLength, &maskStart, AnsiLeadBytes())) {
+        IndexTree(writer, pattern, baseLength, pattern + maskStart);
+        return;
+    }
+    const size_t directoryLength = SearchPathDirectoryLength(pattern, AnsiLeadBytes());
+    IndexMatches(writer, pattern, directoryLength, pattern + directoryLength, false);
 }
 
 }  // namespace

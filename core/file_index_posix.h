@@ -1,8 +1,9 @@
 #pragma once
 #include <stddef.h>
 
-// The file index built natively from wildcard search paths ("/kit/inc/*.inc"),
-// for the benchmark and the native tests. Names in a folder are matched
-// without regard to case, as the program's own system does, and listed in
-// sorted order. The block is malloc'ed; null when nothing could be stored.
+// The file index built natively from wildcard search paths ("/kit/inc/*.inc",
+// or "/kit/inc/**/*.inc" for a tree), for the benchmark and the native tests.
+// Names in a folder are matched without regard to case, as the program's own
+// system does, and listed in sorted order; links to folders are not entered.
+// The block is malloc'ed; null when nothing could be stored.
 char* BuildPosixFileIndex(const char* const* searchPaths, int count, const char* baseDirectory);

@@ -10,17 +10,8 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 bool Reserve(IndexWriter& writer, size_t extra) {
     if (writer.failed) return false;
     size_t needed = writer.used + extra + 1;
-    if (needed < writer.used) return (writer.failed = true, false);
-    if (writer.block != nullptr && needed <= writer.size) return true;
-    size_t newSize = writer.size < 4096 ? 4096 : writer.size;
-    while (newSize < needed) {
-        if (newSize > (size_t)-1 / 2) return (writer.failed = true, false);
-        newSize *= 2;
-    }
-    char* grown = writer.grow ? writer.grow(writer.block, newSize) : nullptr;
-    if (grown == nullptr) return (writer.failed = true, false);
-    writer.block = grown;
-    writer.size = newSize;
+    if (needed < writer.used || !GrowBlock(writer.block, writer.size, needed, writer.grow))
+        return (writer.failed = true, false);
     return true;
 }
 
@@ -30,6 +21,20 @@ void Put(IndexWriter& writer, const char* bytes, size_t length) {
 }
 
 }  // namespace
+
+bool GrowBlock(char*& block, size_t& size, size_t needed, IndexGrowFn grow) {
+    if (block != nullptr && needed <= size) return true;
+    size_t newSize = size < 4096 ? 4096 : size;
+    while (newSize < needed) {
+        if (newSize > (size_t)-1 / 2) return false;
+        newSize *= 2;
+    }
+    char* grown = grow ? grow(block, newSize) : nullptr;
+    if (grown == nullptr) return false;
+    block = grown;
+    size = newSize;
+    return true;
+}
 
 void BeginIndex(IndexWriter& writer) {
     writer.used = 0;
@@ -99,10 +104,14 @@ bool IsAbsoluteSearchPath(const char* path) {
 
 bool IsDirectoryEntry(const char* entry) { return IsAbsoluteSearchPath(entry); }
 
-size_t SearchPathDirectoryLength(const char* path) {
+size_t SearchPathDirectoryLength(const char* path, LeadByteTable leadBytes) {
     size_t length = 0;
-    for (size_t i = 0; path[i] != '\0'; ++i)
-        if (IsSeparator(path[i])) length = i + 1;
+    for (size_t i = 0; path[i] != '\0'; ++i) {
+        if (leadBytes != nullptr && leadBytes[static_cast<unsigned char>(path[i])] && path[i + 1] != '\0')
+            ++i;  // the trail byte may be 0x5C
+        else if (IsSeparator(path[i]))
+            length = i + 1;
+    }
     if (length == 0 && path[0] != '\0' && path[1] == ':') length = 2;
     return length;
 }

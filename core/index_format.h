@@ -11,6 +11,10 @@
 // new address, or null with the old block untouched.
 typedef char* (*IndexGrowFn)(char* block, size_t newSize);
 
+// Makes block[0, size) hold at least needed bytes, doubling from 4 KiB;
+// false, with the block untouched, when it cannot.
+bool GrowBlock(char*& block, size_t& size, size_t needed, IndexGrowFn grow);
+
 struct IndexWriter {
     char* block;
     size_t size;
@@ -49,9 +53,15 @@ bool NextIndexedFile(IndexCursor& cursor, const char** name);
 bool IsAbsoluteSearchPath(const char* path);
 bool IsDirectoryEntry(const char* entry);
 
+// Which bytes open a two-byte character in the ANSI code page: a table of
+// 256 entries, nonzero for a lead byte, or null for a single-byte code page.
+// In code pages 932, 936, 949 and 950 the second byte of a character may be
+// 0x5C, a backslash, which then separates nothing.
+typedef const unsigned char* LeadByteTable;
+
 // Length of the directory part: up to and including the last backslash or
 // slash, else up to the colon of a bare drive path ("C:*.inc"), else 0.
-size_t SearchPathDirectoryLength(const char* path);
+size_t SearchPathDirectoryLength(const char* path, LeadByteTable leadBytes = nullptr);
 
 // A relative path is taken against baseDirectory (which ends with a
 // separator). False when the result does not fit in out.

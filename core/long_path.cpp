@@ -4,8 +4,14 @@
 
 #include "app_state.h"
 
+bool IsExtendedLengthPath(const WCHAR* path) {
+    return path[0] == L'\\' && path[1] == L'\\' && path[2] == L'?' && path[3] == L'\\';
+}
+
 void ToExtendedLengthPath(const WCHAR* full, WCHAR* out) {
-    if (full[0] == L'\\' && full[1] == L'\\') {
+    if (IsExtendedLengthPath(full)) {
+        lstrcpyW(out, full);
+    } else if (full[0] == L'\\' && full[1] == L'\\') {
         lstrcpyW(out, L"\\\\?\\UNC\\");
         lstrcatW(out, full + 2);
     } else {
@@ -14,27 +20,34 @@ void ToExtendedLengthPath(const WCHAR* full, WCHAR* out) {
     }
 }
 
+bool AnsiToExtendedLengthPath(const char* path, int length, WCHAR* scratch, WCHAR* out) {
+    const int wideLength = length > 0 ? MultiByteToWideChar(CP_ACP, 0, path, length, scratch, kLongPathSize - 1) : 0;
+    if (wideLength == 0) return false;
+    scratch[wideLength] = L'\0';
+    if (IsExtendedLengthPath(scratch)) {
+        lstrcpyW(out, scratch);
+        return true;
+    }
+    const DWORD fullLength = GetFullPathNameW(scratch, kLongPathSize, out, nullptr);
+    if (fullLength == 0 || fullLength >= kLongPathSize) return false;
+    lstrcpyW(scratch, out);
+    ToExtendedLengthPath(scratch, out);
+    return true;
+}
+
 namespace {
 
-// The path made full and converted from the ANSI code page, then prefixed.
-// The room for that is the caller's own, so that any thread may open.
 HANDLE OpenLongPath(const char* path, DWORD shareMode, DWORD flags) {
     struct Room {
-        WCHAR wide[kLongPathSize];
-        WCHAR full[kLongPathSize];
+        WCHAR scratch[kLongPathSize + 8];
         WCHAR prefixed[kLongPathSize + 8];
     };
     Room* room = static_cast<Room*>(GlobalAlloc(GPTR, sizeof(Room)));
     if (room == nullptr) return INVALID_HANDLE_VALUE;
     HANDLE file = INVALID_HANDLE_VALUE;
-    if (MultiByteToWideChar(CP_ACP, 0, path, -1, room->wide, kLongPathSize) != 0) {
-        const DWORD length = GetFullPathNameW(room->wide, kLongPathSize, room->full, nullptr);
-        if (length != 0 && length < kLongPathSize) {
-            ToExtendedLengthPath(room->full, room->prefixed);
-            file = CreateFileW(room->prefixed, GENERIC_READ, shareMode, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL | flags, nullptr);
-        }
-    }
+    if (AnsiToExtendedLengthPath(path, lstrlenA(path), room->scratch, room->prefixed))
+        file = CreateFileW(room->prefixed, GENERIC_READ, shareMode, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | flags, nullptr);
     GlobalFree(room);
     return file;
 }

@@ -4,7 +4,6 @@
 
 #include "core/index_format.h"
 #include "core/searched_file.h"
-#include "core/text_matcher.h"
 
 namespace {
 
@@ -19,21 +18,29 @@ void SoundUnreadable(const SearchEvents& events) {
     events.tone(400);
 }
 
-// Reads the open file in pieces, each starting with the last queryLength - 1
-// bytes of the one before, so no occurrence falls between two. Stops at the
-// first hit, at the size, or at a short read.
-bool ScanOpenFile(unsigned long long size, const char* query, size_t queryLength, bool caseInsensitive,
+// Reads the open file in pieces, each starting with the last bytes of the one
+// before, as many as the longest spelling sought in it less one, so no
+// occurrence falls between two. Stops at the first hit, at the size, or at a
+// short read.
+bool ScanOpenFile(unsigned long long size, const QuerySpellings& query, bool caseInsensitive,
                   const SearchEvents& events) {
-    const size_t overlap = queryLength > 0 ? queryLength - 1 : 0;
     unsigned long long remaining = size;
+    unsigned long long offset = 0;  // of ReadBuffer[0] in the file: UTF-16 hits count on whole characters
     size_t kept = 0;
+    size_t overlap = 0;
+    bool utf16 = false;
     while (remaining > 0) {
-        size_t want = remaining == size ? kFirstReadPiece : kReadPiece;
+        const bool first = remaining == size;
+        size_t want = first ? kFirstReadPiece : kReadPiece;
         if (remaining < want) want = static_cast<size_t>(remaining);
         size_t got = 0;
         const bool ok = ReadSearchedFile(ReadBuffer + kept, want, &got);
         const size_t have = kept + got;
-        if (MatchText(ReadBuffer, have, query, caseInsensitive)) return true;
+        if (first) {
+            utf16 = StartsWithUtf16Mark(ReadBuffer, have);
+            overlap = SpellingOverlap(query, utf16);
+        }
+        if (PieceHoldsQuery(ReadBuffer, have, offset, query, utf16, caseInsensitive)) return true;
         if (!ok) {
             events.tone(400);
             return false;
@@ -41,13 +48,13 @@ bool ScanOpenFile(unsigned long long size, const char* query, size_t queryLength
         if (got < want) return false;  // the end of the file, wherever the size said it was
         remaining -= got;
         kept = have < overlap ? have : overlap;
+        offset += have - kept;
         memmove(ReadBuffer, ReadBuffer + have - kept, kept);
     }
     return false;
 }
 
-bool SearchFile(const char* path, const char* query, size_t queryLength, bool caseInsensitive,
-                const SearchEvents& events) {
+bool SearchFile(const char* path, const QuerySpellings& query, bool caseInsensitive, const SearchEvents& events) {
     const bool opened = OpenSearchedFile(path);
     events.visiting(path);
     if (!opened) {
@@ -59,17 +66,15 @@ bool SearchFile(const char* path, const char* query, size_t queryLength, bool ca
         events.tone(300);
         size = 0;
     }
-    const bool found = ScanOpenFile(size, query, queryLength, caseInsensitive, events);
+    const bool found = ScanOpenFile(size, query, caseInsensitive, events);
     CloseSearchedFile();
     return found;
 }
 
 }  // namespace
 
-void SearchIndex(const char* index, const char* query, bool caseInsensitive, char* path, size_t pathSize,
+void SearchIndex(const char* index, const QuerySpellings& query, bool caseInsensitive, char* path, size_t pathSize,
                  const SearchEvents& events) {
-    const size_t queryLength = strlen(query);
-    if (queryLength > kMaxQueryLength) return;
     IndexCursor cursor = StartIndexWalk(index);
     const char* name;
     while (NextIndexedFile(cursor, &name)) {
@@ -77,6 +82,6 @@ void SearchIndex(const char* index, const char* query, bool caseInsensitive, cha
             SoundUnreadable(events);
             continue;
         }
-        if (SearchFile(path, query, queryLength, caseInsensitive, events)) events.found(path);
+        if (SearchFile(path, query, caseInsensitive, events)) events.found(path);
     }
 }

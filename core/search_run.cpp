@@ -35,6 +35,15 @@ void SoundTone(unsigned hertz) { PlayTone(hertz, 500); }
 
 const SearchEvents kProgramEvents = {ShowSearchedPath, AddResultRow, SoundTone};
 
+// The ANSI query in the other spellings that files hold text in. The
+// conversion cannot fail for a query that fits the field; should it, the
+// query is still sought in its ANSI bytes.
+bool PrepareSpellings() {
+    WCHAR* wide = reinterpret_cast<WCHAR*>(App.WideQuery);
+    if (MultiByteToWideChar(CP_ACP, 0, App.Query, -1, wide, kTextSize) == 0) wide[0] = L'\0';
+    return PrepareQuerySpellings(App.Query, App.WideQuery, App.Spellings);
+}
+
 }  // namespace
 
 void SearchCommand() {
@@ -62,6 +71,7 @@ void RunSearch() {
 
 void SearchIndexedFiles() {
     LastShown = GetTickCount() - kStatusInterval;  // the first file is always shown
-    SearchIndex(App.FileIndex, App.Query, App.CaseInsensitive == 1, App.FullPath, sizeof App.FullPath,
+    if (!PrepareSpellings()) return;
+    SearchIndex(App.FileIndex, App.Spellings, App.CaseInsensitive == 1, App.FullPath, sizeof App.FullPath,
                 kProgramEvents);
 }

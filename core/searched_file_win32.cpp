@@ -7,18 +7,18 @@
 
 namespace {
 
+// A file that another program holds open for writing, or may delete or
+// rename, is still read; only one held without any sharing is not.
+const DWORD kShareMode = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+const DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
+
 // The ANSI calls stop at MAX_PATH; the wide call with the \\?\ prefix opens
-// any length, once the path is made full and converted from the ANSI code page.
+// any length.
 HANDLE OpenLongPath(const char* path) {
-    static WCHAR wide[kLongPathSize];
-    static WCHAR full[kLongPathSize];
+    static WCHAR scratch[kLongPathSize + 8];
     static WCHAR prefixed[kLongPathSize + 8];
-    if (MultiByteToWideChar(CP_ACP, 0, path, -1, wide, kLongPathSize) == 0) return INVALID_HANDLE_VALUE;
-    DWORD length = GetFullPathNameW(wide, kLongPathSize, full, nullptr);
-    if (length == 0 || length >= kLongPathSize) return INVALID_HANDLE_VALUE;
-    ToExtendedLengthPath(full, prefixed);
-    return CreateFileW(prefixed, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (!AnsiToExtendedLengthPath(path, lstrlenA(path), scratch, prefixed)) return INVALID_HANDLE_VALUE;
+    return CreateFileW(prefixed, GENERIC_READ, kShareMode, nullptr, OPEN_EXISTING, kFlags, nullptr);
 }
 
 }  // namespace
@@ -26,8 +26,7 @@ HANDLE OpenLongPath(const char* path) {
 bool OpenSearchedFile(const char* path) {
     App.File = strlen(path) >= MAX_PATH
                    ? OpenLongPath(path)
-                   : CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+                   : CreateFileA(path, GENERIC_READ, kShareMode, nullptr, OPEN_EXISTING, kFlags, nullptr);
     if (App.File == INVALID_HANDLE_VALUE) return false;
     // Device names ('aux.h', 'nul.inc') open serial ports or the null device,
     // and reading a port can block for ever.

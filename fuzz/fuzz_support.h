@@ -9,6 +9,7 @@
 #include <stdlib.h>
 
 #include <string>
+#include <vector>
 
 // Header bytes, then texts each ended by a zero byte (the last one may run to
 // the end of the input). A zero separator keeps the seeds readable, and every
@@ -46,6 +47,37 @@ inline size_t RefDirectoryLength(const std::string& path) {
     const size_t last = path.find_last_of("\\/");
     if (last != std::string::npos) return last + 1;
     return (path.size() >= 2 && path[1] == ':') ? 2 : 0;
+}
+
+// The lead bytes of code page 932, where the second byte of a character may
+// be 0x5C; each target checks its path logic under it as well.
+inline const unsigned char* RefLeadBytes932() {
+    static unsigned char table[256];
+    for (int c = 0; c < 256; ++c) table[c] = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    return table;
+}
+
+// Where each character of s starts: a lead byte and the byte after it make
+// one, except at the very end.
+inline std::vector<size_t> RefCharacterStarts(const std::string& s, const unsigned char* leadBytes) {
+    std::vector<size_t> starts;
+    for (size_t i = 0; i < s.size();) {
+        starts.push_back(i);
+        i += leadBytes != nullptr && leadBytes[static_cast<unsigned char>(s[i])] && i + 1 < s.size() ? 2 : 1;
+    }
+    return starts;
+}
+
+// After the last character that is a separator byte, else as above.
+inline size_t RefDirectoryLength(const std::string& path, const unsigned char* leadBytes) {
+    const std::vector<size_t> starts = RefCharacterStarts(path, leadBytes);
+    size_t length = 0;
+    for (size_t k = 0; k < starts.size(); ++k) {
+        const size_t end = k + 1 < starts.size() ? starts[k + 1] : path.size();
+        if (end == starts[k] + 1 && RefIsSeparator(path[starts[k]])) length = end;
+    }
+    if (length == 0 && path.size() >= 2 && path[1] == ':') length = 2;
+    return length;
 }
 
 inline std::string Printable(const std::string& s) {

@@ -1,14 +1,18 @@
-// Differential fuzzer: MatchText and FindText against a plain scan of every
-// start position.
+// Differential fuzzer: MatchText and FindText, and FindUtf16Text on the same
+// bytes taken as UTF-16 LE, against plain scans of every start position.
 //
 // Input layout:  [mode] [query bytes ...] [0x00] [text bytes ...]
-//   mode   bit 0 set = case-insensitive; the other bits are ignored.
+//   mode   bit 0 set = case-insensitive; for UTF-16: bit 1 set = the text
+//          starts at an odd offset of its file, bit 2 set = each query byte
+//          is a code unit of its own (else the query's bytes pair up); the
+//          other bits are ignored.
 //   query  runs up to the first zero byte, or stops after kMaxQuery bytes
 //          (then no separator is consumed); it may be empty.
 //   text   everything after that, zero bytes included.
 // A separator byte keeps the seeds readable and lets mutations move bytes
 // between query and text without re-encoding a length field.
 
+#include "core/query_spellings.h"
 #include "core/text_matcher.h"
 
 #include <stddef.h>
@@ -33,6 +37,21 @@ size_t ReferenceFind(const unsigned char* text, size_t n, const unsigned char* q
         size_t k = 0;
         while (k < m && Fold(text[i + k], caseInsensitive) == Fold(query[k], caseInsensitive)) ++k;
         if (k == m) return i;
+    }
+    return n;
+}
+
+// Whole code units at even file offsets; only a query unit that is an ASCII
+// letter folds, and only with the same letter's other case.
+size_t ReferenceFindUtf16(const unsigned char* text, size_t n, bool oddStart, const unsigned char* query, size_t m,
+                          bool caseInsensitive) {
+    if (m < 2) return n;
+    auto unit = [](const unsigned char* at) { return at[0] | at[1] << 8; };
+    auto fold = [caseInsensitive](int u) { return (caseInsensitive && u >= 'A' && u <= 'Z') ? u + 32 : u; };
+    for (size_t i = oddStart ? 1 : 0; i + m <= n; i += 2) {
+        size_t k = 0;
+        while (k < m && fold(unit(text + i + k)) == fold(unit(query + k))) k += 2;
+        if (k >= m) return i;
     }
     return n;
 }
@@ -77,6 +96,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         PrintBytes("text", reinterpret_cast<const unsigned char*>(text), n);
         abort();
     }
+
+    const bool oddStart = (data[0] & 2) != 0;
+    const bool widened = (data[0] & 4) != 0;
+    const size_t bytes = widened ? 2 * m : (m & ~static_cast<size_t>(1));
+    unsigned char* units = new unsigned char[bytes];
+    for (size_t i = 0; i < bytes; ++i) units[i] = widened ? (i % 2 == 0 ? query[i / 2] : 0) : query[i];
+    const size_t at =
+        FindUtf16Text(text, n, oddStart ? 1 : 0, reinterpret_cast<const char*>(units), bytes, caseInsensitive);
+    const size_t wantUtf16At =
+        ReferenceFindUtf16(reinterpret_cast<const unsigned char*>(text), n, oddStart, units, bytes, caseInsensitive);
+    if (at != wantUtf16At) {
+        fprintf(stderr, "FindUtf16Text disagrees with the reference: got %zu, want %zu, %s, %s start\n", at, wantUtf16At,
+                caseInsensitive ? "case-insensitive" : "case-sensitive", oddStart ? "odd" : "even");
+        PrintBytes("query", units, bytes);
+        PrintBytes("text", reinterpret_cast<const unsigned char*>(text), n);
+        abort();
+    }
+    delete[] units;
 
     delete[] text;
     delete[] query;

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev googletest
-          g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 xvfb imagemagick x11-utils "$@")
+          g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 xvfb imagemagick x11-utils locales "$@")
 
 missing=()
 for p in "${packages[@]}"; do

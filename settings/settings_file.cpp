@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "app_state.h"
+#include "core/ansi_lead_bytes.h"
 #include "core/executable_path.h"
 #include "core/index_format.h"
 #include "core/long_path.h"
@@ -20,12 +21,14 @@ bool ShortFolder(const char* path, size_t folderLength, char* out, size_t outSiz
     memcpy(folder, path, folderLength);
     folder[folderLength] = '\0';
     if (MultiByteToWideChar(CP_ACP, 0, folder, -1, wide, kLongPathSize) == 0) return false;
-    const bool unc = wide[0] == L'\\' && wide[1] == L'\\';
+    const bool extended = IsExtendedLengthPath(wide);
+    const bool unc = !extended && wide[0] == L'\\' && wide[1] == L'\\';
     ToExtendedLengthPath(wide, prefixed);
     DWORD length = GetShortPathNameW(prefixed, shortForm, kLongPathSize + 8);
     if (length == 0 || length >= kLongPathSize + 8) return false;
-    // "\\?\UNC\server" becomes "\\server" again, "\\?\C:" becomes "C:".
-    WCHAR* plain = shortForm + 4;
+    // "\\?\UNC\server" becomes "\\server" again, "\\?\C:" becomes "C:"; a
+    // folder written with the prefix keeps it.
+    WCHAR* plain = extended ? shortForm : shortForm + 4;
     if (unc) {
         plain = shortForm + 6;
         plain[0] = L'\\';
@@ -43,7 +46,7 @@ bool ShortFolder(const char* path, size_t folderLength, char* out, size_t outSiz
 bool FitProfileName(char* path) {
     if (strlen(path) < MAX_PATH) return true;
     static char shortPath[kLongPathSize];
-    const size_t folderLength = SearchPathDirectoryLength(path);
+    const size_t folderLength = SearchPathDirectoryLength(path, AnsiLeadBytes());
     if (!ShortFolder(path, folderLength, shortPath, sizeof shortPath)) return false;
     if (strlen(shortPath) + strlen(path + folderLength) >= MAX_PATH) return false;
     lstrcatA(shortPath, path + folderLength);
@@ -58,7 +61,8 @@ void LoadSettings() {
     // an empty name would reach the system's own profile files, and
     // SaveSettings refuses it. The settings then live in memory only.
     if (!GetExecutablePath(App.SettingsFile, sizeof App.SettingsFile) ||
-        !SettingsPathFromExecutable(App.SettingsFile, sizeof App.SettingsFile) || !FitProfileName(App.SettingsFile))
+        !SettingsPathFromExecutable(App.SettingsFile, sizeof App.SettingsFile, AnsiLeadBytes()) ||
+        !FitProfileName(App.SettingsFile))
         App.SettingsFile[0] = '\0';
     if (App.SettingsFile[0] != '\0' && GetFileAttributesA(App.SettingsFile) != INVALID_FILE_ATTRIBUTES) {
         ReadSettings();

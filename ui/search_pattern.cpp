@@ -4,12 +4,28 @@
 
 #include "core/index_format.h"
 
-void DeriveSearchPattern(const char* chosen, char* out, size_t outSize) {
-    const size_t directoryLength = SearchPathDirectoryLength(chosen);
+namespace {
+
+// Up to three bytes of the extension, without the first half of a character.
+size_t ExtensionLength(const char* extension, LeadByteTable leadBytes) {
+    size_t length = 0;
+    while (extension[length] != '\0') {
+        const bool lead = leadBytes != nullptr && leadBytes[static_cast<unsigned char>(extension[length])] &&
+                          extension[length + 1] != '\0';
+        const size_t next = length + (lead ? 2 : 1);
+        if (next > 3) break;
+        length = next;
+    }
+    return length;
+}
+
+}  // namespace
+
+void DeriveSearchPattern(const char* chosen, char* out, size_t outSize, LeadByteTable leadBytes) {
+    const size_t directoryLength = SearchPathDirectoryLength(chosen, leadBytes);
     const char* name = chosen + directoryLength;
     const char* dot = strrchr(name, '.');
-    size_t extensionLength = dot != nullptr ? strlen(dot + 1) : 0;
-    if (extensionLength > 3) extensionLength = 3;
+    const size_t extensionLength = dot != nullptr ? ExtensionLength(dot + 1, leadBytes) : 0;
     const size_t patternLength = directoryLength + 2 + extensionLength;
     if (patternLength >= outSize) {
         size_t length = strlen(chosen);

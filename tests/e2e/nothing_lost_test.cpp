@@ -169,9 +169,10 @@ TEST_F(ReadOnlyTest, InAReadOnlyFolderTheFirstStartKeepsTheDefaultInMemory) {
     EXPECT_EQ(FolderEntries(folder), Lines{"vantrel.exe"});
 }
 
-// Windows would send the writes of a program that does not declare this to a
-// copy of its folder elsewhere, where it would then read them back.
-TEST(ProgramImage, DeclaresItRunsAsInvokerSoNoWriteIsRedirected) {
+// Declaring an execution level would turn off Windows' redirection of the
+// writes to a protected folder, and the settings beside a program in
+// Program Files could then never be saved. The visual styles stay.
+TEST(ProgramImage, DeclaresNoExecutionLevelSoWritesToAProtectedFolderAreRedirected) {
     HMODULE image = LoadLibraryExA((BuildFolder() + "vantrel.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(image, nullptr);
     HRSRC resource = FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // the manifest
@@ -179,7 +180,10 @@ TEST(ProgramImage, DeclaresItRunsAsInvokerSoNoWriteIsRedirected) {
     const char* text = static_cast<const char*>(LockResource(LoadResource(image, resource)));
     const std::string manifest(text, SizeofResource(image, resource));
     FreeLibrary(image);
-    EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"asInvoker\""), std::string::npos) << manifest;
+    EXPECT_EQ(manifest.find("requestedExecutionLevel"), std::string::npos) << manifest;
+    EXPECT_EQ(manifest.find("trustInfo"), std::string::npos) << manifest;
+    EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos)
+        << manifest;
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "lead_bytes_932.h"
+
 namespace {
 
 char* GrowWithRealloc(char* block, size_t newSize) { return static_cast<char*>(realloc(block, newSize)); }
@@ -147,6 +149,24 @@ TEST(SearchPath, DirectoryPartAndKind) {
     }
     // File names returned by an enumeration are never taken for directories.
     for (const char* name : {"a.inc", ".", "..", "x", "aux.h"}) EXPECT_FALSE(IsDirectoryEntry(name)) << name;
+}
+
+TEST(SearchPath, UnderCodePage932ASecondByte0x5CSeparatesNothing) {
+    const struct {
+        const char* path;
+        size_t cp932, singleByte;
+    } cases[] = {
+        {"C:\\\x95\x5C\\*.inc", 6, 6},
+        {"C:\\dir\\\x95\x5C.inc", 7, 9},
+        {"C:\\\x95\x5C", 3, 5},
+        {"\x95\x5C*.inc", 0, 2},
+        {"C:\\a\x81\\b", 3, 6},
+        {"C:\\a\\\x81", 5, 5},  // a lead byte that ends the text stands alone
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SearchPathDirectoryLength(c.path, LeadBytes932()), c.cp932) << c.path;
+        EXPECT_EQ(SearchPathDirectoryLength(c.path), c.singleByte) << c.path;
+    }
 }
 
 TEST(SearchPath, RelativePathsResolveAgainstTheBase) {

@@ -37,14 +37,19 @@ protected:
     void Write(const std::string& name, const std::string& text) {
         std::ofstream(folder_ + name, std::ios::binary) << text;
     }
+    void MakeFolders(std::vector<std::string> names) {
+        for (const std::string& name : names) mkdir((folder_ + name).c_str(), 0777);
+    }
 
     std::vector<std::string> Search(std::vector<std::string> paths, const char* query, bool caseInsensitive) {
         std::vector<const char*> raw;
         for (const std::string& p : paths) raw.push_back(p.c_str());
         char* index = BuildPosixFileIndex(raw.data(), static_cast<int>(raw.size()), folder_.c_str());
         static char path[32768];
+        static QuerySpellings spellings;
         Record.found.clear();
-        SearchIndex(index, query, caseInsensitive, path, sizeof path, {Visiting, Found, Tone});
+        EXPECT_TRUE(PrepareQuerySpellings(query, nullptr, spellings));  // a Latin-1 query
+        SearchIndex(index, spellings, caseInsensitive, path, sizeof path, {Visiting, Found, Tone});
         free(index);
         return Record.found;
     }
@@ -98,6 +103,23 @@ TEST_F(SearchEngineTest, ZeroBytesAndTheLastByteOfTheFileAreSearched) {
     EXPECT_EQ(Search({"*.inc"}, "tail", false), (std::vector<std::string>{folder_ + "zeros.inc"}));
     EXPECT_TRUE(Search({"*.inc"}, "", false).empty());
     EXPECT_TRUE(Record.tones.empty());
+}
+
+// A folder's own matches in name order, then each sub-folder in name order,
+// depth-first; folders are walked, never read, and links to them not entered.
+TEST_F(SearchEngineTest, ATreeIsSearchedFolderByFolderDepthFirst) {
+    MakeFolders({"kit", "kit/b", "kit/b/deep", "kit/a", "kit/a/x.h", "kit/empty"});
+    for (const char* name : {"kit/z.h", "kit/m.h", "kit/b/b.h", "kit/b/deep/d.h", "kit/a/a.h", "kit/a/x.h/in.h"})
+        Write(name, "needle");
+    Write("kit/a/skip.c", "needle");
+    ASSERT_EQ(symlink("..", (folder_ + "kit/a/up").c_str()), 0);
+    ASSERT_EQ(symlink("../b", (folder_ + "kit/a/to-b").c_str()), 0);
+    const std::string kit = folder_ + "kit/";
+    EXPECT_EQ(Search({"kit/**/*.h", kit + "*.h"}, "needle", false),
+              (std::vector<std::string>{kit + "m.h", kit + "z.h", kit + "a/a.h", kit + "a/x.h/in.h", kit + "b/b.h",
+                                        kit + "b/deep/d.h", kit + "m.h", kit + "z.h"}));
+    EXPECT_TRUE(Record.tones.empty());
+    EXPECT_EQ(Search({"kit/b/**/*"}, "needle", false), (std::vector<std::string>{kit + "b/b.h", kit + "b/deep/d.h"}));
 }
 
 }  // namespace

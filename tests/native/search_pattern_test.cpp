@@ -4,11 +4,13 @@
 
 #include <string>
 
+#include "lead_bytes_932.h"
+
 namespace {
 
-std::string Derive(const std::string& chosen, size_t outSize = 256) {
+std::string Derive(const std::string& chosen, size_t outSize = 256, LeadByteTable leadBytes = nullptr) {
     char out[512];
-    DeriveSearchPattern(chosen.c_str(), out, outSize);
+    DeriveSearchPattern(chosen.c_str(), out, outSize, leadBytes);
     return out;
 }
 
@@ -30,6 +32,24 @@ TEST(SearchPattern, FolderWithAWildcardForTheExtension) {
         {"C:\\x\\.profile", "C:\\x\\*.pro"},
     };
     for (const auto& c : cases) EXPECT_EQ(Derive(c.chosen), c.pattern) << c.chosen;
+}
+
+// '表' (0x95 0x5C) ends in a backslash byte that separates nothing; a
+// single-byte code page still cuts there.
+TEST(SearchPattern, DoubleByteCharactersAreNeverCut) {
+    const struct {
+        const char* chosen;
+        const char* pattern;
+    } cases[] = {
+        {"C:\\\x95\x5C\\a.inc", "C:\\\x95\x5C\\*.inc"},
+        {"C:\\dir\\\x95\x5C.inc", "C:\\dir\\*.inc"},
+        {"C:\\dir\\\x95\x5C", "C:\\dir\\*."},
+        // Three bytes would end in the first half of the second character.
+        {"C:\\x.\x95\x5C\x95\x5C", "C:\\*.\x95\x5C"},
+        {"C:\\x.a\x95\x5C", "C:\\*.a\x95\x5C"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Derive(c.chosen, 256, LeadBytes932()), c.pattern) << c.chosen;
+    EXPECT_EQ(Derive("C:\\dir\\\x95\x5C.inc"), "C:\\dir\\\x95\\*.inc") << "cut at the byte in a single-byte code page";
 }
 
 TEST(SearchPattern, TooLongForTheSlotKeepsTheChosenFile) {

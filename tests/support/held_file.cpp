@@ -4,7 +4,7 @@
 
 #include "core/executable_path.h"
 
-HeldFile::HeldFile(const std::string& path) {
+HeldFile::HeldFile(const std::string& path, Mode mode) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE inputRead, outputRead, outputWrite;
     if (!CreatePipe(&inputRead, &input_, &inherit, 0)) return;
@@ -21,7 +21,7 @@ HeldFile::HeldFile(const std::string& path) {
     startup.hStdOutput = outputWrite;
     startup.hStdError = outputWrite;
     std::string exe = std::string(ExecutableDirectory()) + "hold_file.exe";
-    std::string commandLine = "\"" + exe + "\" \"" + path + "\"";
+    std::string commandLine = "\"" + exe + "\" \"" + path + "\"" + (mode == kWriting ? " write" : "");
     if (CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                        &process_)) {
         CloseHandle(outputWrite);

@@ -4,11 +4,13 @@
 
 #include <string>
 
-// A file held open with share mode 0 by another process (hold_file.exe,
-// beside the test) for as long as the object lives.
+// A file held open by another process (hold_file.exe, beside the test) for
+// as long as the object lives: with share mode 0, or open for writing with
+// others allowed to read.
 class HeldFile {
 public:
-    explicit HeldFile(const std::string& path);
+    enum Mode { kUnshared, kWriting };
+    explicit HeldFile(const std::string& path, Mode mode = kUnshared);
     ~HeldFile();
     HeldFile(const HeldFile&) = delete;
     HeldFile& operator=(const HeldFile&) = delete;

@@ -1,13 +1,18 @@
-// Opens the file named on its command line with share mode 0, so that no one
-// else may open it, says "held" (or "failed") on its output, and keeps it
-// until its input ends.
+// Opens the file named on its command line and keeps it until its input
+// ends, saying "held" (or "failed") on its output once it has it. Alone, it
+// holds the file with share mode 0, so that no one else may open it; with
+// "write" after the name, it holds it open for writing and lets others only
+// read, as an editor or a build does.
 #include <windows.h>
 
 #include <stdio.h>
+#include <string.h>
 
 int main(int argc, char** argv) {
-    if (argc != 2) return 2;
-    HANDLE file = CreateFileA(argv[1], GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const bool writing = argc == 3 && strcmp(argv[2], "write") == 0;
+    if (argc != 2 && !writing) return 2;
+    HANDLE file = CreateFileA(argv[1], writing ? GENERIC_WRITE : GENERIC_READ, writing ? FILE_SHARE_READ : 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     printf(file != INVALID_HANDLE_VALUE ? "held\n" : "failed\n");
     fflush(stdout);
     char chunk[64];

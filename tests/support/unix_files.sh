@@ -2,12 +2,13 @@
 # Makes, on the Unix side, what a Windows test cannot make under Wine, or not
 # quickly: a dangling link, a named pipe, names that Windows forbids, a
 # settings file and a folder that not even root may write, and a hundred
-# thousand files in one folder. ctest runs it around the tests.
+# thousand files in one folder and in a tree. ctest runs it around the tests.
 #   unix_files.sh names DIR            the odd names, in DIR
 #   unix_files.sh read-only DIR EXE    EXE in a folder with a locked settings
 #                                      file, and in a locked folder
-#   unix_files.sh many DIR             100,000 files in DIR/many, every
-#                                      seventh holding "needle"
+#   unix_files.sh many DIR             100,000 files in DIR/many, and
+#                                      100,000 in the 10,000 folders of
+#                                      DIR/tree; every seventh holds "needle"
 #   unix_files.sh remove DIR
 set -euo pipefail
 mode=$1
@@ -57,6 +58,12 @@ names)
     ln -s nowhere.inc dangling.inc
     ln -s loop.inc loop.inc
     mkfifo pipe.inc
+    # A tree whose links lead back up it and across it: a walk enters neither.
+    mkdir -p tree/sub
+    printf 'needle' > tree/top.inc
+    printf 'needle' > tree/sub/low.inc
+    ln -s .. tree/sub/up
+    ln -s ../sub tree/sub/again
     ;;
 read-only)
     exe=$3
@@ -81,6 +88,15 @@ many)
     cd "$dir/many"
     seq -f 'file%06g.inc' 0 99999 | awk 'NR % 7 == 1' | xargs sh -c 'printf needle | tee "$@" > /dev/null' sh
     seq -f 'file%06g.inc' 0 99999 | awk 'NR % 7 != 1' | xargs sh -c 'printf hay | tee "$@" > /dev/null' sh
+    # tree/t00 to t99, each with sub-folders s00 to s98, and in each of these
+    # 10,000 folders f0.inc to f9.inc, listed here in the order of a walk.
+    cd ..
+    seq -f 't%02g' 0 99 | awk '{ print "tree/" $0; for (s = 0; s < 99; ++s) printf "tree/%s/s%02d\n", $0, s }' > folders
+    xargs mkdir -p < folders
+    awk '{ for (f = 0; f < 10; ++f) print $0 "/f" f ".inc" }' folders > files
+    awk 'NR % 7 == 1' files | xargs sh -c 'printf needle | tee "$@" > /dev/null' sh
+    awk 'NR % 7 != 1' files | xargs sh -c 'printf hay | tee "$@" > /dev/null' sh
+    rm folders files
     ;;
 *)
     echo "unknown mode $mode" >&2

@@ -5,6 +5,7 @@
 
 #include "app_state.h"
 #include "core/executable_path.h"
+#include "support/effects_recorder.h"
 #include "support/temp_folder.h"
 #include "support/test_window.h"
 
@@ -78,6 +79,54 @@ TEST_F(FileIndexTest, RelativePathsAreTakenFromTheExecutablesFolder) {
     std::string folderName = beside.Path().substr(strlen(ExecutableDirectory()));
     IndexPaths({folderName + "*.inc"});
     EXPECT_EQ(IndexedFiles(), Files{beside / "rel.inc"});
+}
+
+// Three levels: each folder's own matches first, then its sub-folders in
+// listing order, depth-first, each with a group of its own. A folder named
+// like a match is walked, never listed, so a search sounds no tone for it.
+TEST_F(FileIndexTest, ATreeListsEachFolderBeforeItsSubFoldersDepthFirst) {
+    for (const char* name : {"b", "b\\deep", "a", "a\\x.h", "empty"}) first.MakeFolder(name);
+    for (const char* name : {"z.h", "m.h", "b\\b.h", "b\\deep\\d.h", "a\\a.h", "a\\x.h\\in.h", "a\\skip.c"})
+        first.Write(name, "needle");
+    second.Write("after.h", "needle");
+    IndexPaths({first / "**\\*.h", second / "*.h"});
+    const Files expected = {first / "m.h",          first / "z.h",   first / "a\\a.h",
+                            first / "a\\x.h\\in.h", first / "b\\b.h", first / "b\\deep\\d.h",
+                            second / "after.h"};
+    EXPECT_EQ(IndexedFiles(), expected);
+    EXPECT_EQ(std::string(App.FileIndex + first.Path().size() + 1 + 4 + 4), first.Path() + "a\\*a.h")
+        << "a folder's group entry";
+    ClearRecordedEffects();
+    EXPECT_EQ(window.Search("needle"), expected);
+    EXPECT_TRUE(RecordedTones().empty());
+
+    // Re-indexing picks up a new sub-folder; the path without "**" stays in its folder.
+    first.MakeFolder("c");
+    first.Write("c\\new.h", "x");
+    IndexPaths({first / "**\\*.h", first / "*.h"});
+    EXPECT_EQ(IndexedFiles().size(), 9u);
+    EXPECT_EQ(IndexedFiles()[6], first / "c\\new.h");
+    EXPECT_EQ(IndexedFiles()[7], first / "m.h");
+}
+
+// Relative to the program's folder, and deeper than the ANSI calls reach.
+TEST_F(FileIndexTest, TreesOfAnyDepthAndRelativeTrees) {
+    std::string deep;
+    for (int level = 0; level < 4; ++level) {
+        deep += std::string(90, static_cast<char>('p' + level)) + "\\";
+        first.MakeFolder(deep);
+    }
+    first.Write(deep + "bottom.inc", "x");
+    first.Write("top.inc", "x");
+    IndexPaths({first / "**\\*.inc"});
+    ASSERT_GT((first / deep).size(), static_cast<size_t>(MAX_PATH));
+    EXPECT_EQ(IndexedFiles(), (Files{first / "top.inc", first / (deep + "bottom.inc")}));
+
+    TempFolder beside(ExecutableDirectory());
+    beside.MakeFolder("sub");
+    beside.Write("sub\\rel.inc", "x");
+    IndexPaths({beside.Path().substr(strlen(ExecutableDirectory())) + "**\\*.inc"});
+    EXPECT_EQ(IndexedFiles(), Files{beside / "sub\\rel.inc"});
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <string.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -6,6 +7,8 @@
 #include <vector>
 
 #include "app_state.h"
+#include "core/executable_path.h"
+#include "core/search_engine.h"
 #include "core/search_run.h"
 #include "support/effects_recorder.h"
 #include "support/held_file.h"
@@ -97,6 +100,11 @@ TEST_F(HostileFilesTest, AFileHeldByAnotherProcessSoundsTheTonesAndTheRunGoesOn)
     ClearRecordedEffects();
     EXPECT_EQ(Search("needle"), (Rows{folder / "a.inc", folder / "held.inc", folder / "z.inc"}));
     EXPECT_TRUE(RecordedTones().empty());
+    // As an editor or a build holds it: open for writing, shared for reading.
+    HeldFile writing(folder / "held.inc", HeldFile::kWriting);
+    ASSERT_TRUE(writing.Held());
+    EXPECT_EQ(Search("needle"), (Rows{folder / "a.inc", folder / "held.inc", folder / "z.inc"}));
+    EXPECT_TRUE(RecordedTones().empty());
 }
 
 // The ANSI calls see '日本.inc' as '??.inc', which opens nothing, and the
@@ -136,6 +144,14 @@ TEST_F(HostileFilesTest, UnixNamesReachTheirOwnFileOrSoundTheTones) {
     EXPECT_EQ(Sorted(Search("other")), Sorted(Rows{unix + "lead.inc", unix + "trail.inc"}));
 }
 
+TEST_F(HostileFilesTest, LinksToFoldersInATreeAreNotEntered) {
+    const std::string unix = UnixFilesFolder();
+    ASSERT_FALSE(unix.empty()) << "run through ctest, whose fixture makes the files";
+    IndexPaths({unix + "tree\\**\\*.inc"});
+    EXPECT_EQ(Search("needle"), (Rows{unix + "tree\\top.inc", unix + "tree\\sub\\low.inc"}));
+    EXPECT_TRUE(RecordedTones().empty());
+}
+
 TEST_F(HostileFilesTest, SearchPathForms) {
     folder.MakeFolder("kit");
     folder.Write("kit\\a.inc", "needle");
@@ -168,6 +184,62 @@ TEST_F(HostileFilesTest, SearchPathForms) {
         EXPECT_EQ(Search("needle"), rows) << c.what;
         EXPECT_EQ(RecordedTones(), Unreadable(c.unreadable)) << c.what;
     }
+}
+
+// Folders too long for the ANSI calls: one reached through ".." from the
+// program's folder, and one the user wrote in the extended-length form.
+TEST_F(HostileFilesTest, LongRelativeAndExtendedLengthPaths) {
+    TempFolder beside(ExecutableDirectory());
+    const std::string relative = beside.Path().substr(strlen(ExecutableDirectory()));
+    const std::string deep = std::string(254 - relative.size() - 11, 'd');
+    beside.MakeFolder(deep);
+    beside.Write(deep + "\\a.inc", "needle");
+    const std::string throughDots = relative + "x\\..\\" + deep + "\\*.inc";
+    ASSERT_LE(throughDots.size(), 254u);
+    ASSERT_GE(strlen(ExecutableDirectory()) + throughDots.size(), static_cast<size_t>(MAX_PATH));
+
+    const std::string longer = folder.Path() + std::string(240 - folder.Path().size(), 'e') + "\\";
+    folder.MakeFolder(longer.substr(folder.Path().size()));
+    const std::string name = "a-file-whose-path-is-longer-than-max-path.inc";
+    folder.Write(longer.substr(folder.Path().size()) + name, "needle");
+    ASSERT_GT(longer.size() + name.size(), static_cast<size_t>(MAX_PATH));
+
+    IndexPaths({throughDots, "\\\\?\\" + longer + "*.inc"});
+    EXPECT_EQ(Search("needle"), (Rows{beside.Path() + "x\\..\\" + deep + "\\a.inc", "\\\\?\\" + longer + name}));
+    EXPECT_TRUE(RecordedTones().empty());
+}
+
+std::string Utf16(const std::wstring& text) {
+    std::string bytes;
+    for (wchar_t unit : text) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    return bytes;
+}
+
+// The query is converted from code page 1252, where 0x9F is 'Ÿ' (U+0178).
+// Folding its low byte 0x78 ('x') would make it meet 'Ř' (U+0158).
+TEST_F(HostileFilesTest, Utf16AndUtf8TextIsFoundInItsOwnSpelling) {
+    ASSERT_EQ(GetACP(), 1252u);
+    const std::string mark = "\xFF\xFE";
+    folder.Write("hit.rc", mark + Utf16(L"CAPTION \"Message Box\""));
+    folder.Write("upper.rc", mark + Utf16(L"MESSAGE BOX"));
+    folder.Write("shifted.rc", mark + "x" + Utf16(L"Message Box"));
+    folder.Write("unmarked.rc", Utf16(L"Message Box"));
+    std::string across = mark + Utf16(std::wstring(kFirstReadPiece, L' '));
+    across.replace(kFirstReadPiece - 16, 22, Utf16(L"Message Box"));
+    folder.Write("zacross.rc", across);
+    folder.Write("accents.rc", mark + Utf16(L"\u0158 \u00E9"));
+    folder.Write("utf8.h", "// caf\xC3\xA9");
+    folder.Write("latin1.h", "// caf\xE9");
+    IndexPaths({folder / "*.rc", folder / "*.h"});
+
+    EXPECT_EQ(Search("message box"), (Rows{folder / "hit.rc", folder / "upper.rc", folder / "zacross.rc"}));
+    App.CaseInsensitive = 0;
+    EXPECT_EQ(Search("Message Box"), (Rows{folder / "hit.rc", folder / "zacross.rc"}));
+    App.CaseInsensitive = 1;
+    EXPECT_EQ(Search("\x9F"), Rows{});
+    EXPECT_EQ(Search("\xE9"), (Rows{folder / "accents.rc", folder / "latin1.h", folder / "utf8.h"}));
+    EXPECT_EQ(Search("CAF\xE9"), (Rows{folder / "latin1.h", folder / "utf8.h"}));
+    EXPECT_TRUE(RecordedTones().empty());
 }
 
 TEST_F(HostileFilesTest, QueriesOf254CharactersAndOfBytesFrom0x80) {

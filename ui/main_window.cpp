@@ -63,7 +63,7 @@ void ToggleCaseMode() {
 // The rows' Line and Text cells look for what this search looked for.
 void Search() {
     SearchCommand();
-    RememberResultQuery(App.Query, App.CaseInsensitive == 1);
+    RememberResultQuery(App.Spellings, App.CaseInsensitive == 1);
 }
 
 // Enter raises the hidden default button wherever the focus is: on the

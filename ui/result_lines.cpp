@@ -14,6 +14,7 @@ struct ResultLine {
 };
 
 char ResultQuery[kTextSize];
+QuerySpellings ResultSpellings;
 bool ResultCaseInsensitive;
 
 // One slot per row, in row order, filled as rows are asked for: rows are only
@@ -41,15 +42,17 @@ void LookUp(int row, ResultLine* line) {
     item.cchTextMax = sizeof path;
     path[0] = '\0';
     SendMessageA(App.ResultList, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    LookUpLine(path, ResultQuery, ResultCaseInsensitive, &line->location);
+    LookUpLine(path, ResultSpellings, ResultCaseInsensitive, &line->location);
     line->number[0] = '\0';
     if (line->location.line != 0) FormatUnsignedDecimal(line->location.line, line->number);
 }
 
 }  // namespace
 
-void RememberResultQuery(const char* query, bool caseInsensitive) {
-    lstrcpynA(ResultQuery, query, sizeof ResultQuery);
+void RememberResultQuery(const QuerySpellings& spellings, bool caseInsensitive) {
+    ResultSpellings = spellings;
+    lstrcpynA(ResultQuery, spellings.ansi, sizeof ResultQuery);
+    ResultSpellings.ansi = ResultQuery;
     ResultCaseInsensitive = caseInsensitive;
 }
 

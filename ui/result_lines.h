@@ -11,9 +11,9 @@
 // The list's columns: the row's full path, then these two.
 enum { kPathSubItem = 0, kLineSubItem = 1, kTextSubItem = 2 };
 
-// The query and case mode that the rows were found with; a later toggle of
-// the case item does not change what the cells of these rows show.
-void RememberResultQuery(const char* query, bool caseInsensitive);
+// The query's spellings and the case mode that the rows were found with; a
+// later toggle of the case item does not change what these rows' cells show.
+void RememberResultQuery(const QuerySpellings& spellings, bool caseInsensitive);
 
 // The list was emptied: every kept cell goes with its row.
 void ForgetResultLines();

@@ -85,6 +85,9 @@ TEST_F(ResultWindowTest, LineAndTextCellsShowTheFirstHitAsTheFileHoldsItNow) {
     data.Write("b deep.inc", deep + "\t  int Needle = 5;\t// deep\r\nneedle\r\n");
     data.Write("c lf.inc", "first\nsecond\n  third has the needle\nfourth\n");
     data.Write("d end.inc", "line one\r\nno line end, then needle");
+    // UTF-16 with its byte-order mark: lines end at the LF character.
+    const char utf16[] = "\xFF\xFEo\0n\0e\0\r\0\n\0\t\0 \0t\0w\0o\0 \0N\0e\0e\0d\0l\0e\0\r\0\n\0";
+    data.Write("e utf16.inc", std::string(utf16, sizeof utf16 - 1));
     // A full path past MAX_PATH.
     const std::string longName = std::string(240, 'l') + ".inc";
     data.Write(longName, "\r\n\r\nneedle\r\n");
@@ -97,8 +100,8 @@ TEST_F(ResultWindowTest, LineAndTextCellsShowTheFirstHitAsTheFileHoldsItNow) {
     Program program(exe);
     ASSERT_TRUE(program.Started());
     const Rows rows = program.Search("NEEDLE");
-    ASSERT_EQ(rows.size(), 28u);
-    ASSERT_EQ(rows[25], data / "x moved.inc");
+    ASSERT_EQ(rows.size(), 29u);
+    ASSERT_EQ(rows[26], data / "x moved.inc");
     // The rows keep the case mode they were found with.
     program.Command(IDM_CASE);
     program.Settle();
@@ -113,6 +116,7 @@ TEST_F(ResultWindowTest, LineAndTextCellsShowTheFirstHitAsTheFileHoldsItNow) {
         {"b deep.inc", "10001", "int Needle = 5; // deep"},
         {"c lf.inc", "3", "third has the needle"},
         {"d end.inc", "2", "no line end, then needle"},
+        {"e utf16.inc", "2", "two Needle"},
         {longName, "3", "needle"},
         {"x moved.inc", "3", "then the needle"},
         {"y gone.inc", "", ""},
@@ -120,7 +124,7 @@ TEST_F(ResultWindowTest, LineAndTextCellsShowTheFirstHitAsTheFileHoldsItNow) {
     };
     for (const auto& e : expected) {
         const int row = static_cast<int>(std::find(rows.begin(), rows.end(), data / e.name) - rows.begin());
-        ASSERT_LT(row, 28) << e.name;
+        ASSERT_LT(row, 29) << e.name;
         EXPECT_EQ(program.Cell(row, kLineColumn), e.line) << e.name;
         EXPECT_EQ(program.Cell(row, kTextColumn), e.text) << e.name;
         EXPECT_EQ(program.Cell(row, kPathColumn), data / e.name);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <type_traits>
 
 namespace {
 
@@ -26,34 +27,50 @@ bool ReadMemory(void* context, char* into, size_t want, size_t* got) {
 
 struct Found {
     unsigned long long line;
-    std::string text;
+    LineEncoding encoding;
+    std::string text;  // as the file holds it: bytes, or UTF-16 LE
 };
 
+// The query as a search prepares it, each byte read as Latin-1.
 Found Locate(const std::string& bytes, const std::string& query, bool caseInsensitive = false,
              size_t failAt = std::string::npos) {
     static char buffer[kLocatorBufferSize];
+    static QuerySpellings spellings;
+    EXPECT_TRUE(PrepareQuerySpellings(query.c_str(), nullptr, spellings));
     MemoryFile file{bytes, 0, failAt};
     LineLocation out;
     memset(&out, '#', sizeof out);
-    LocateLine(ReadMemory, &file, buffer, query.c_str(), caseInsensitive, &out);
-    return {out.line, out.text};
+    LocateLine(ReadMemory, &file, buffer, spellings, caseInsensitive, &out);
+    EXPECT_EQ(out.text[out.length], '\0');
+    return {out.line, out.encoding, std::string(out.text, out.length)};
 }
 
-// Worked out apart from the product: the whole file at once.
-Found Reference(const std::string& bytes, const std::string& query) {
-    const size_t hit = bytes.find(query);
-    if (query.empty() || hit == std::string::npos) return {0, ""};
-    const size_t start = bytes.rfind('\n', hit) == std::string::npos ? 0 : bytes.rfind('\n', hit) + 1;
-    const size_t end = bytes.find('\n', hit) == std::string::npos ? bytes.size() : bytes.find('\n', hit);
-    std::string text;
+std::string Bytes(const std::string& text) { return text; }
+std::string Bytes(const std::u16string& text) {
+    std::string bytes;
+    for (char16_t unit : text) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    return bytes;
+}
+
+// Worked out apart from the product: the whole file at once, in bytes or in
+// UTF-16 code units.
+template <typename Text>
+Found Reference(const Text& file, const Text& query, LineEncoding encoding) {
+    using Char = typename Text::value_type;
+    const size_t hit = file.find(query);
+    if (query.empty() || hit == Text::npos) return {0, kAnsiLine, ""};
+    const size_t start = file.rfind(Char('\n'), hit) == Text::npos ? 0 : file.rfind(Char('\n'), hit) + 1;
+    const size_t end = file.find(Char('\n'), hit) == Text::npos ? file.size() : file.find(Char('\n'), hit);
+    Text text;
     for (size_t i = start; i < end; ++i) {
-        unsigned char c = static_cast<unsigned char>(bytes[i]);
-        text += (c < 0x20 || c == 0x7F) ? ' ' : static_cast<char>(c);
+        const unsigned c = static_cast<typename std::make_unsigned<Char>::type>(file[i]);
+        text += (c < 0x20 || c == 0x7F || c == 0xFEFF) ? Char(' ') : file[i];
     }
-    text.erase(0, text.find_first_not_of(' ') == std::string::npos ? text.size() : text.find_first_not_of(' '));
-    text.resize(std::min<size_t>(text.size(), kLineTextLimit));
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return {1 + static_cast<unsigned long long>(std::count(bytes.begin(), bytes.begin() + hit, '\n')), text};
+    const size_t first = text.find_first_not_of(Char(' '));
+    text = first == Text::npos ? Text() : text.substr(first, kLineTextLimit);
+    while (!text.empty() && text.back() == Char(' ')) text.pop_back();
+    const auto lines = std::count(file.begin(), file.begin() + hit, Char('\n'));
+    return {1 + static_cast<unsigned long long>(lines), encoding, Bytes(text)};
 }
 
 TEST(LocateLine, KnownFiles) {
@@ -87,42 +104,84 @@ TEST(LocateLine, KnownFiles) {
         const Found found = Locate(c.bytes, c.query, c.caseInsensitive);
         EXPECT_EQ(found.line, c.line) << c.name;
         EXPECT_EQ(found.text, c.text) << c.name;
+        EXPECT_EQ(found.encoding, kAnsiLine) << c.name;
     }
 }
 
-// Every way a hit and its line can lie across the read pieces: the hit
-// across a boundary or beside it, its line begun pieces before and ended
-// pieces after, or ended right at it.
-TEST(LocateLine, HitsAndLinesAcrossEveryPieceBoundary) {
-    const size_t boundaries[] = {kFirstReadPiece, kFirstReadPiece + kReadPiece};
-    const size_t size = kFirstReadPiece + 2 * kReadPiece + 100;
+TEST(LocateLine, TheQuerysOtherSpellingsAndTheirLines) {
+    const std::u16string utf16 = u"\uFEFFone\r\n\t two NEEDLE caf\u00E9\r\n";
+    std::string utf8Line = "\xC3\xA9t\xC3\xA9";  // "été" in UTF-8, then 300 more "é"
+    for (int i = 0; i < 300; ++i) utf8Line += "\xC3\xA9";
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* query;  // Latin-1
+        bool caseInsensitive;
+        unsigned long long line;
+        LineEncoding encoding;
+        std::string text;
+    } cases[] = {
+        {"UTF-16", Bytes(utf16), "needle", true, 2, kUtf16Line, Bytes(std::u16string(u"two NEEDLE caf\u00E9"))},
+        {"UTF-16, a Latin-1 query", Bytes(utf16), "caf\xE9", false, 2, kUtf16Line,
+         Bytes(std::u16string(u"two NEEDLE caf\u00E9"))},
+        {"UTF-16, first line", Bytes(std::u16string(u"\uFEFF  needle\n")), "needle", false, 1, kUtf16Line,
+         Bytes(std::u16string(u"needle"))},
+        {"UTF-16 without its mark: bytes", Bytes(std::u16string(u"x\nneedle")), "needle", false, 0, kAnsiLine, ""},
+        {"UTF-8", "x\ncaf\xC3\xA9 au lait\n", "caf\xE9", false, 2, kUtf8Line, "caf\xC3\xA9 au lait"},
+        {"the ANSI bytes come first", "caf\xE9\ncaf\xC3\xA9\n", "caf\xE9", false, 1, kAnsiLine, "caf\xE9"},
+        {"UTF-8 cut at 200 characters", "\n" + utf8Line, "\xE9t\xE9", false, 2, kUtf8Line, utf8Line.substr(0, 399)},
+    };
+    for (const auto& c : cases) {
+        const Found found = Locate(c.bytes, c.query, c.caseInsensitive);
+        EXPECT_EQ(found.line, c.line) << c.name;
+        EXPECT_EQ(found.encoding, c.encoding) << c.name;
+        EXPECT_EQ(found.text, c.text) << c.name;
+    }
+}
+
+// Every way a hit and its line can lie across the read pieces, in a file of
+// bytes and in a UTF-16 one: the hit across a boundary or beside it, its line
+// begun pieces before and ended pieces after, or ended right at it.
+template <typename Text>
+void CheckEveryPlacement() {
+    using Char = typename Text::value_type;
+    const bool utf16 = sizeof(Char) == 2;
+    const size_t boundaries[] = {kFirstReadPiece / sizeof(Char), (kFirstReadPiece + kReadPiece) / sizeof(Char)};
+    const size_t size = (kFirstReadPiece + 2 * kReadPiece) / sizeof(Char) + 100;
     for (size_t length : {1, 2, 5, 40}) {
         std::string query;
         for (size_t k = 0; k < length; ++k) query += static_cast<char>('Q' + k % 3);
+        const Text sought(query.begin(), query.end());
         for (size_t boundary : boundaries) {
             for (size_t start : {boundary - length - 1, boundary - length, boundary - length + 1,
                                  boundary - (length + 1) / 2, boundary - 1, boundary, boundary + 1}) {
                 for (int layout = 0; layout < 4; ++layout) {
-                    std::string bytes(size, 'a');
-                    for (size_t i = 100; i < size; i += 97) bytes[i] = ' ';
-                    for (size_t i = 500; i < size; i += 1000) bytes[i] = '\n';
+                    Text file(size, Char('a'));
+                    if (utf16) file[0] = Char(0xFEFF);
+                    for (size_t i = 100; i < size; i += 97) file[i] = Char(' ');
+                    for (size_t i = 500; i < size; i += 1000) file[i] = Char('\n');
                     // The hit's line: begun a piece before, or right at it; ended a piece after, or right after.
                     for (size_t i = start > 20000 ? start - 20000 : 0; i < start + 140000 && i < size; ++i)
-                        if (bytes[i] == '\n') bytes[i] = '\t';
-                    if (layout & 1) bytes[start - 1] = '\n';
-                    if ((layout & 2) && start + length < size) bytes[start + length] = '\n';
-                    bytes.replace(start, length, query);
-                    const Found want = Reference(bytes, query);
+                        if (file[i] == Char('\n')) file[i] = Char('\t');
+                    if (layout & 1) file[start - 1] = Char('\n');
+                    if ((layout & 2) && start + length < size) file[start + length] = Char('\n');
+                    file.replace(start, length, sought);
+                    const Found want = Reference(file, sought, utf16 ? kUtf16Line : kAnsiLine);
+                    const Found got = Locate(Bytes(file), query);
                     ASSERT_NE(want.line, 0u);
-                    const Found got = Locate(bytes, query);
-                    ASSERT_EQ(got.line, want.line)
-                        << "query length " << length << ", hit at " << start << ", layout " << layout;
-                    ASSERT_EQ(got.text, want.text)
-                        << "query length " << length << ", hit at " << start << ", layout " << layout;
+                    ASSERT_EQ(got.line, want.line) << (utf16 ? "UTF-16, " : "") << "query length " << length
+                                                   << ", hit at " << start << ", layout " << layout;
+                    ASSERT_EQ(got.text, want.text) << (utf16 ? "UTF-16, " : "") << "query length " << length
+                                                   << ", hit at " << start << ", layout " << layout;
                 }
             }
         }
     }
+}
+
+TEST(LocateLine, HitsAndLinesAcrossEveryPieceBoundary) {
+    CheckEveryPlacement<std::string>();
+    CheckEveryPlacement<std::u16string>();
 }
 
 TEST(LocateLine, AReadErrorEndsTheFileWhereItHappened) {

@@ -72,6 +72,14 @@ const char kSearchCompleteText[] = " Search complete in ";
 const char kSearchStoppedText[] = " Search stopped after ";
 const char kMillisecondsText[] = "ms";
 const char kColumnTitle[] = "File Results";
+const char kLineColumnTitle[] = "Line";
+const char kTextColumnTitle[] = "Text";
+const char kOpenResultItem[] = "&Open";
+const char kOpenFolderItem[] = "Open Containing &Folder";
+const char kCopyPathItem[] = "&Copy Path";
+// Explorer opens the folder with the file selected: /select,"C:\inc\a.inc".
+const char kExplorerProgram[] = "explorer.exe";
+const char kExplorerSelect[] = "/select,";
 const char kCaseInsensitiveItem[] = "&Case-Insensitive";
 const char kCaseSensitiveItem[] = "&Case-Sensitive";
 const char kAboutCredit[] = "Finds which files of a set contain a piece of text.";

@@ -6,3 +6,9 @@ enum { kDecimalTextSize = 12 };
 
 // Writes value in decimal, zero-terminated, into out (kDecimalTextSize bytes).
 void FormatDecimal(int32_t value, char* out);
+
+// Room for any unsigned 64-bit value: twenty digits and the terminator.
+enum { kLongDecimalTextSize = 21 };
+
+// Writes value in decimal, zero-terminated, into out (kLongDecimalTextSize bytes).
+void FormatUnsignedDecimal(uint64_t value, char* out);

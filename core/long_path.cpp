@@ -1,5 +1,7 @@
 #include "core/long_path.h"
 
+#include <string.h>
+
 #include "app_state.h"
 
 bool IsExtendedLengthPath(const WCHAR* path) {
@@ -31,4 +33,35 @@ bool AnsiToExtendedLengthPath(const char* path, int length, WCHAR* scratch, WCHA
     lstrcpyW(scratch, out);
     ToExtendedLengthPath(scratch, out);
     return true;
+}
+
+namespace {
+
+HANDLE OpenLongPath(const char* path, DWORD shareMode, DWORD flags) {
+    struct Room {
+        WCHAR scratch[kLongPathSize + 8];
+        WCHAR prefixed[kLongPathSize + 8];
+    };
+    Room* room = static_cast<Room*>(GlobalAlloc(GPTR, sizeof(Room)));
+    if (room == nullptr) return INVALID_HANDLE_VALUE;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (AnsiToExtendedLengthPath(path, lstrlenA(path), room->scratch, room->prefixed))
+        file = CreateFileW(room->prefixed, GENERIC_READ, shareMode, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | flags, nullptr);
+    GlobalFree(room);
+    return file;
+}
+
+}  // namespace
+
+HANDLE OpenFileForReading(const char* path, DWORD shareMode, DWORD flags) {
+    HANDLE file = strlen(path) >= MAX_PATH
+                      ? OpenLongPath(path, shareMode, flags)
+                      : CreateFileA(path, GENERIC_READ, shareMode, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL | flags, nullptr);
+    if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
 }

@@ -12,3 +12,10 @@ bool IsExtendedLengthPath(const WCHAR* path);
 // taken literally ("..", "." and "/" mean nothing in it). scratch and out hold
 // kLongPathSize + 8 characters each. False when the path does not fit.
 bool AnsiToExtendedLengthPath(const char* path, int length, WCHAR* scratch, WCHAR* out);
+
+// Opens an existing file by an ANSI path of any length for reading: the ANSI
+// call below MAX_PATH, the wide one with the \\?\ prefix from there on.
+// Anything but a disk file (a device such as 'aux.h', whose reads can block
+// for ever; a pipe) is closed again and gives INVALID_HANDLE_VALUE. Its room
+// for the wide path is its own, so any thread may call it.
+HANDLE OpenFileForReading(const char* path, DWORD shareMode, DWORD flags);

@@ -1,18 +1,16 @@
 #include "core/result_opener.h"
 
 #include "app_state.h"
+#include "core/editor_command.h"
 #include "core/effects.h"
 
-void OpenResult(const char* path) {
-    const char* editor = App.Settings.Slots[Editor];
-    if (editor[0] == '\0') {
+void OpenResult(const char* path, unsigned long long line) {
+    static char program[kEditorProgramSize];
+    // The path, quoted, and what an editor's template puts around it.
+    static char parameters[2 * kLongPathSize];
+    if (!MakeEditorCommand(App.Settings.Slots[Editor], path, line, program, parameters, sizeof parameters)) {
         StartProgram(App.MainWindow, path, nullptr);
         return;
     }
-    // Quoted, so that a path with spaces reaches the editor as one parameter.
-    static char quoted[kLongPathSize + 2];
-    lstrcpyA(quoted, "\"");
-    lstrcatA(quoted, path);
-    lstrcatA(quoted, "\"");
-    StartProgram(App.MainWindow, editor, quoted);
+    StartProgram(App.MainWindow, program, parameters);
 }

@@ -75,17 +75,21 @@ inline __m128i Candidates(const unsigned char* at, const Filter& first, const Fi
                          Agreeing<Folding>(at, middle));
 }
 
-inline bool VerifyCandidates(unsigned bits, const unsigned char* at, const unsigned char* query, size_t length,
-                             bool caseInsensitive) {
+// The lowest candidate that matches in full, as an offset from at; 16 when none.
+inline unsigned VerifyCandidates(unsigned bits, const unsigned char* at, const unsigned char* query, size_t length,
+                                 bool caseInsensitive) {
     while (bits != 0) {
-        if (MatchesAt(at + __builtin_ctz(bits), query, length, caseInsensitive)) return true;
+        const unsigned offset = static_cast<unsigned>(__builtin_ctz(bits));
+        if (MatchesAt(at + offset, query, length, caseInsensitive)) return offset;
         bits &= bits - 1;
     }
-    return false;
+    return 16;
 }
 
 // Scans start positions [i, lastStart] while a whole block fits; returns true
-// on a hit, and otherwise leaves i at the first position not yet tried.
+// on a hit, with i at the hit's start, and otherwise leaves i at the first
+// position not yet tried. Blocks and candidates are taken in ascending order,
+// so the hit is the first occurrence.
 template <bool Folding>
 bool ScanBlocks(const unsigned char* t, size_t& i, size_t lastStart, const unsigned char* q, size_t m) {
     const Filter first = MakeFilter<Folding>(q, 0), middle = MakeFilter<Folding>(q, m / 2),
@@ -105,12 +109,20 @@ bool ScanBlocks(const unsigned char* t, size_t& i, size_t lastStart, const unsig
         if (_mm_movemask_epi8(any) == 0) continue;
         for (size_t k = 0; k < 64; k += 16) {
             const __m128i c = Candidates<Folding>(at + k, first, middle, last);
-            if (VerifyCandidates(static_cast<unsigned>(_mm_movemask_epi8(c)), at + k, q, m, Folding)) return true;
+            const unsigned hit = VerifyCandidates(static_cast<unsigned>(_mm_movemask_epi8(c)), at + k, q, m, Folding);
+            if (hit < 16) {
+                i += k + hit;
+                return true;
+            }
         }
     }
     for (; i + 15 <= lastStart; i += 16) {
         const __m128i c = Candidates<Folding>(t + i, first, middle, last);
-        if (VerifyCandidates(static_cast<unsigned>(_mm_movemask_epi8(c)), t + i, q, m, Folding)) return true;
+        const unsigned hit = VerifyCandidates(static_cast<unsigned>(_mm_movemask_epi8(c)), t + i, q, m, Folding);
+        if (hit < 16) {
+            i += hit;
+            return true;
+        }
     }
     return false;
 }
@@ -118,11 +130,11 @@ bool ScanBlocks(const unsigned char* t, size_t& i, size_t lastStart, const unsig
 
 }  // namespace
 
-bool MatchText(const char* text, size_t length, const char* query, bool caseInsensitive) {
+size_t FindText(const char* text, size_t length, const char* query, bool caseInsensitive) {
     const unsigned char* t = reinterpret_cast<const unsigned char*>(text);
     const unsigned char* q = reinterpret_cast<const unsigned char*>(query);
     const size_t m = strlen(query);
-    if (m == 0 || m > length) return false;
+    if (m == 0 || m > length) return length;
 
     // Candidates must agree on the first, the middle and the last query byte
     // (the block scan) or the first and the last (the tail); only those are
@@ -134,14 +146,18 @@ bool MatchText(const char* text, size_t length, const char* query, bool caseInse
     size_t i = 0;
 #if defined(__SSE2__)
     if (caseInsensitive ? ScanBlocks<true>(t, i, lastStart, q, m) : ScanBlocks<false>(t, i, lastStart, q, m))
-        return true;
+        return i;
 #endif
     const unsigned char first = q[0], firstMask = FoldMask(first, caseInsensitive);
     const unsigned char last = q[m - 1], lastMask = FoldMask(last, caseInsensitive);
     for (; i <= lastStart; ++i) {
         if (Agrees(t[i], first, firstMask) && Agrees(t[i + m - 1], last, lastMask) &&
             MatchesAt(t + i, q, m, caseInsensitive))
-            return true;
+            return i;
     }
-    return false;
+    return length;
+}
+
+bool MatchText(const char* text, size_t length, const char* query, bool caseInsensitive) {
+    return FindText(text, length, query, caseInsensitive) != length;
 }

@@ -1,5 +1,5 @@
-// Differential fuzzer: MatchText, and FindUtf16Text on the same bytes taken
-// as UTF-16 LE, against plain scans of every start position.
+// Differential fuzzer: MatchText and FindText, and FindUtf16Text on the same
+// bytes taken as UTF-16 LE, against plain scans of every start position.
 //
 // Input layout:  [mode] [query bytes ...] [0x00] [text bytes ...]
 //   mode   bit 0 set = case-insensitive; for UTF-16: bit 1 set = the text
@@ -29,15 +29,16 @@ unsigned char Fold(unsigned char c, bool caseInsensitive) {
     return (caseInsensitive && c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
 }
 
-bool ReferenceMatch(const unsigned char* text, size_t n, const unsigned char* query, size_t m,
-                    bool caseInsensitive) {
-    if (m == 0) return false;
+// The first start position that matches, or n.
+size_t ReferenceFind(const unsigned char* text, size_t n, const unsigned char* query, size_t m,
+                     bool caseInsensitive) {
+    if (m == 0) return n;
     for (size_t i = 0; i + m <= n; ++i) {
         size_t k = 0;
         while (k < m && Fold(text[i + k], caseInsensitive) == Fold(query[k], caseInsensitive)) ++k;
-        if (k == m) return true;
+        if (k == m) return i;
     }
-    return false;
+    return n;
 }
 
 // Whole code units at even file offsets; only a query unit that is an ASCII
@@ -84,11 +85,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (n != 0) memcpy(text, rest + skip, n);
 
     const bool got = MatchText(text, n, query, caseInsensitive);
-    const bool want = ReferenceMatch(reinterpret_cast<const unsigned char*>(text), n,
-                                     reinterpret_cast<const unsigned char*>(query), m, caseInsensitive);
-    if (got != want) {
-        fprintf(stderr, "MatchText disagrees with the reference: got %d, want %d, %s\n", got, want,
-                caseInsensitive ? "case-insensitive" : "case-sensitive");
+    const size_t gotAt = FindText(text, n, query, caseInsensitive);
+    const size_t wantAt = ReferenceFind(reinterpret_cast<const unsigned char*>(text), n,
+                                        reinterpret_cast<const unsigned char*>(query), m, caseInsensitive);
+    const bool want = wantAt != n;
+    if (got != want || gotAt != wantAt) {
+        fprintf(stderr, "the matcher disagrees with the reference: MatchText %d, FindText %zu; want %d at %zu, %s\n",
+                got, gotAt, want, wantAt, caseInsensitive ? "case-insensitive" : "case-sensitive");
         PrintBytes("query", reinterpret_cast<const unsigned char*>(query), m);
         PrintBytes("text", reinterpret_cast<const unsigned char*>(text), n);
         abort();
@@ -101,10 +104,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < bytes; ++i) units[i] = widened ? (i % 2 == 0 ? query[i / 2] : 0) : query[i];
     const size_t at =
         FindUtf16Text(text, n, oddStart ? 1 : 0, reinterpret_cast<const char*>(units), bytes, caseInsensitive);
-    const size_t wantAt =
+    const size_t wantUtf16At =
         ReferenceFindUtf16(reinterpret_cast<const unsigned char*>(text), n, oddStart, units, bytes, caseInsensitive);
-    if (at != wantAt) {
-        fprintf(stderr, "FindUtf16Text disagrees with the reference: got %zu, want %zu, %s, %s start\n", at, wantAt,
+    if (at != wantUtf16At) {
+        fprintf(stderr, "FindUtf16Text disagrees with the reference: got %zu, want %zu, %s, %s start\n", at, wantUtf16At,
                 caseInsensitive ? "case-insensitive" : "case-sensitive", oddStart ? "odd" : "even");
         PrintBytes("query", units, bytes);
         PrintBytes("text", reinterpret_cast<const unsigned char*>(text), n);

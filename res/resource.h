@@ -21,6 +21,11 @@
 #define IDM_CASE 10006
 #define IDM_REINDEX 10007
 
+// The result list's context menu, made when it is shown.
+#define IDM_RESULT_OPEN 10011
+#define IDM_RESULT_OPEN_FOLDER 10012
+#define IDM_RESULT_COPY_PATH 10013
+
 #define IDD_OPTIONS 1100
 #define IDC_OPT_PATHS_GROUP 1101
 #define IDC_OPT_OK 1102

@@ -4,11 +4,13 @@
 
 #include "app_state.h"
 #include "core/file_index.h"
-#include "core/result_opener.h"
 #include "core/search_run.h"
 #include "res/resource.h"
 #include "settings/settings_file.h"
+#include "ui/main_layout.h"
 #include "ui/options_dialog.h"
+#include "ui/result_lines.h"
+#include "ui/result_list.h"
 
 namespace {
 
@@ -21,18 +23,6 @@ void PrepareOpenRequest() {
     request.lpstrFile = App.OpenFileName;
     request.nMaxFile = kFieldTextLimit;
     request.lpstrTitle = kOpenTitle;
-}
-
-void PrepareResultList() {
-    App.ResultList = GetDlgItem(App.MainWindow, IDC_MAIN_RESULTS);
-    App.Column.mask = LVCF_WIDTH | LVCF_TEXT;
-    App.Column.cx = 174;
-    App.Column.pszText = const_cast<char*>(kColumnTitle);
-    SendMessageA(App.ResultList, LVM_INSERTCOLUMNA, 1, reinterpret_cast<LPARAM>(&App.Column));
-    // The list takes the colour of the dialog.
-    SendMessageA(App.ResultList, LVM_SETTEXTCOLOR, 0, GetSysColor(COLOR_WINDOWTEXT));
-    SendMessageA(App.ResultList, LVM_SETBKCOLOR, 0, GetSysColor(COLOR_BTNFACE));
-    SendMessageA(App.ResultList, LVM_SETTEXTBKCOLOR, 0, GetSysColor(COLOR_BTNFACE));
 }
 
 // A search reads at most 254 characters of the field; holding no more, the
@@ -59,6 +49,7 @@ INT_PTR OnInitDialog(HWND window) {
     ShowSearchingStatus();
     BuildFileIndex();
     PrepareResultList();
+    CaptureMainLayout();
     return TRUE;  // the focus goes to the query field
 }
 
@@ -69,10 +60,25 @@ void ToggleCaseMode() {
     DrawMenuBar(App.MainWindow);
 }
 
+// The rows' Line and Text cells look for what this search looked for.
+void Search() {
+    SearchCommand();
+    RememberResultQuery(App.Spellings, App.CaseInsensitive == 1);
+}
+
+// Enter raises the hidden default button wherever the focus is: on the
+// result list it opens the focused row, elsewhere it searches.
+void OnEnter() {
+    if (ResultListHasFocus())
+        OpenFocusedResult();
+    else
+        Search();
+}
+
 INT_PTR OnCommand(WORD id) {
     switch (id) {
     case IDC_MAIN_SEARCH:
-        SearchCommand();
+        OnEnter();
         return TRUE;
     case IDM_OPTIONS:
         DialogBoxParamA(App.Instance, MAKEINTRESOURCEA(IDD_OPTIONS), App.MainWindow, OptionsDialogProc, 0);
@@ -98,24 +104,14 @@ INT_PTR OnCommand(WORD id) {
     }
 }
 
-// The row that has the focus is opened, read back whole however long it is.
-INT_PTR OnResultDoubleClick() {
-    static char path[kLongPathSize];
-    int row = static_cast<int>(SendMessageA(App.ResultList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
-    if (row < 0) return TRUE;
-    LVITEMA item = {};
-    item.iSubItem = 0;
-    item.pszText = path;
-    item.cchTextMax = sizeof path;
-    path[0] = '\0';
-    SendMessageA(App.ResultList, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    OpenResult(path);
-    return TRUE;
+INT_PTR OnNotify(const NMHDR* header) {
+    return header->idFrom == IDC_MAIN_RESULTS ? OnResultListNotify(header) : FALSE;
 }
 
-INT_PTR OnNotify(const NMHDR* header) {
-    if (header->idFrom == IDC_MAIN_RESULTS && header->code == static_cast<UINT>(NM_DBLCLK)) return OnResultDoubleClick();
-    return FALSE;
+INT_PTR OnContextMenu(HWND from, LPARAM at) {
+    if (from != App.ResultList) return FALSE;
+    ShowResultMenu(at);
+    return TRUE;
 }
 
 INT_PTR OnClose() {
@@ -136,6 +132,14 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return OnCommand(LOWORD(wParam));
     case WM_NOTIFY:
         return OnNotify(reinterpret_cast<const NMHDR*>(lParam));
+    case WM_CONTEXTMENU:
+        return OnContextMenu(reinterpret_cast<HWND>(wParam), lParam);
+    case WM_SIZE:
+        LayOutMainWindow(wParam);
+        return TRUE;
+    case WM_GETMINMAXINFO:
+        LimitMainWindowSize(reinterpret_cast<MINMAXINFO*>(lParam));
+        return TRUE;
     case WM_CLOSE:
         return OnClose();
     case WM_DESTROY:

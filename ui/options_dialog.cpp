@@ -15,8 +15,16 @@ void FillFields() {
         SetDlgItemTextA(App.OptionsWindow, IDC_OPT_PATH1 + slot, App.Settings.Slots[slot]);
 }
 
+// Ok reads 254 characters of a field; holding no more, a field saves
+// exactly what it shows, and scrolling, it takes all of them.
+void LimitFields() {
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        SendDlgItemMessageA(App.OptionsWindow, IDC_OPT_PATH1 + slot, EM_LIMITTEXT, kFieldTextLimit - 1, 0);
+}
+
 INT_PTR OnInitDialog(HWND window) {
     App.OptionsWindow = window;
+    LimitFields();
     FillFields();
     return TRUE;
 }

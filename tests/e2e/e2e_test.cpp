@@ -205,6 +205,21 @@ TEST_F(OptionsTest, CancelLeavesSettingsAndResultsAsTheyWere) {
     ClickAndWaitClosed(options, IDC_OPT_CANCEL);
 }
 
+// The fields scroll, so a whole path can be typed; Ok saves what they show.
+TEST_F(OptionsTest, AFieldTakes254TypedCharactersAndOkSavesThemAll) {
+    Program program(exe);
+    ASSERT_TRUE(program.Started());
+    HWND options = OpenOptions(program);
+    ASSERT_NE(options, nullptr);
+    std::string typed = data / "new\\";
+    while (typed.size() < 300) typed += "folder" + std::to_string(typed.size()) + "\\";
+    HWND editor = GetDlgItem(options, IDC_OPT_EDITOR);
+    program.Type(editor, typed);
+    EXPECT_EQ(WindowText(editor), typed.substr(0, 254));
+    ClickAndWaitClosed(options, IDC_OPT_OK);
+    EXPECT_EQ(SplitLines(ReadBytes(SettingsFileOf(exe))), SettingsLines({data / "old\\*.inc"}, typed.substr(0, 254)));
+}
+
 // The "..." buttons show the system Open dialog; it is worked from outside
 // the program as a user would: a full path typed as the file name, then Open.
 class BrowseTest : public OptionsTest {
@@ -449,6 +464,17 @@ TEST_F(ProgramTest, ScreenshotsOfResultsAndOptions) {
     Program program(exe);
     ASSERT_TRUE(program.Started());
     EXPECT_EQ(program.Search("MessageBox"), (Rows{data / "include\\shell.inc", data / "include\\user.inc"}));
+    // Grown, so that the paths and the lines' texts show whole.
+    RECT opening = {};
+    GetWindowRect(program.Main(), &opening);
+    SetWindowPos(program.Main(), nullptr, 0, 0, 800, opening.bottom - opening.top + 40, SWP_NOMOVE | SWP_NOZORDER);
+    HWND list = program.Item(IDC_MAIN_RESULTS);
+    EXPECT_TRUE(WaitUntil([&] {
+        RECT shown = {};
+        GetWindowRect(list, &shown);
+        return shown.right - shown.left > 600;
+    }));
+    EXPECT_EQ(program.Cell(0, 2), "invoke MessageBoxA, 0, text, 0, MB_OK");
     const Image main = CaptureWindow(program.Main());
     EXPECT_GT(main.ColourCount(), 2u) << "the capture shows no window";
     if (!folder.empty()) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "program_test.h"
+#include "res/resource.h"
 #include "support/unix_files.h"
 
 namespace {
@@ -58,7 +59,7 @@ TEST_F(LiveSearchTest, TheWindowAnswersWhileSearchingAndEscapeStopsKeepingTheRow
     ASSERT_TRUE(WaitUntil([&] { return program.RowCount() >= 10; })) << "no rows while searching";
 
     const DWORD escape = GetTickCount();
-    program.PressKey(VK_ESCAPE);
+    program.Press(program.Item(IDC_MAIN_QUERY), VK_ESCAPE);
     ASSERT_TRUE(WaitUntil([&] { return std::regex_match(program.Status(), kStopped); })) << program.Status();
     Report("stopping a search", GetTickCount() - escape);
     const Rows found = program.Rows();
@@ -69,7 +70,7 @@ TEST_F(LiveSearchTest, TheWindowAnswersWhileSearchingAndEscapeStopsKeepingTheRow
 
     // With no search running, Escape does nothing.
     const std::string stopped = program.Status();
-    program.PressKey(VK_ESCAPE);
+    program.Press(program.Item(IDC_MAIN_QUERY), VK_ESCAPE);
     EXPECT_TRUE(program.Answers(1000));
     EXPECT_EQ(program.Status(), stopped);
     EXPECT_EQ(program.RowCount(), static_cast<int>(found.size()));

@@ -193,11 +193,11 @@ void Program::StartSearch(const std::string& query) {
     HWND edit = Item(IDC_MAIN_QUERY);
     if (WindowText(edit) != query) SetWindowTextRemote(edit, query);
     Send(edit, EM_SETSEL, 0, 0);
-    ::PressKey(edit, VK_RETURN);
+    PressKey(edit, VK_RETURN);
     // Posted messages are taken in order, so the caret reaches the end only
     // once Enter has been handled, and with it the start of the search,
     // which shows the first file's path in the status line at once.
-    ::PressKey(edit, VK_END);
+    PressKey(edit, VK_END);
     const LRESULT caretAtEnd = MAKELRESULT(query.size(), query.size());
     EXPECT_TRUE(WaitUntil([&] { return Send(edit, EM_GETSEL, 0, 0) == caretAtEnd; }))
         << "Enter on '" << query << "' was not taken";
@@ -209,8 +209,6 @@ std::vector<std::string> Program::WaitForSearchEnd(DWORD timeoutMs) {
                       << "' did not finish; status: '" << Status() << "'";
     return Rows();
 }
-
-void Program::PressKey(UINT virtualKey) const { ::PressKey(Item(IDC_MAIN_QUERY), virtualKey); }
 
 bool Program::Answers(DWORD timeoutMs) const {
     DWORD_PTR result = 0;
@@ -228,26 +226,40 @@ void Program::Type(HWND field, const std::string& text) const {
         << "the field did not take the typed text";
 }
 
+namespace {
+
+const size_t kCellTextSize = 32768;
+
+// One cell read through a block borrowed in the program for an LVITEMA and
+// its text; only the text's own length is copied back.
+std::string ReadCell(HWND list, const RemoteBlock& block, int row, int column) {
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = block.Address() + sizeof item;
+    item.cchTextMax = static_cast<int>(kCellTextSize);
+    const char empty = '\0';
+    if (!block.Write(&item, sizeof item) || !block.Write(&empty, 1, sizeof item)) return "(unreadable)";
+    const size_t length = static_cast<size_t>(Send(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(block.Address())));
+    std::vector<char> text(length + 1);
+    if (length >= kCellTextSize || !block.Read(text.data(), length + 1, sizeof item)) return "(unreadable)";
+    text[length] = '\0';
+    return text.data();
+}
+
+}  // namespace
+
 std::vector<std::string> Program::Rows() const {
     HWND list = Item(IDC_MAIN_RESULTS);
-    const size_t textSize = 32768;
-    RemoteBlock block(info_.hProcess, sizeof(LVITEMA) + textSize);
+    RemoteBlock block(info_.hProcess, sizeof(LVITEMA) + kCellTextSize);
     std::vector<std::string> rows;
-    int count = static_cast<int>(Send(list, LVM_GETITEMCOUNT, 0, 0));
-    std::vector<char> text(textSize);
-    for (int row = 0; row < count; ++row) {
-        LVITEMA item = {};
-        item.iSubItem = 0;
-        item.pszText = block.Address() + sizeof item;
-        item.cchTextMax = static_cast<int>(textSize);
-        text[0] = '\0';
-        if (!block.Write(&item, sizeof item) || !block.Write(text.data(), 1, sizeof item)) break;
-        const size_t length = static_cast<size_t>(Send(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(block.Address())));
-        if (length >= textSize || !block.Read(text.data(), length + 1, sizeof item)) break;
-        text[length] = '\0';
-        rows.push_back(text.data());
-    }
+    const int count = RowCount();
+    for (int row = 0; row < count; ++row) rows.push_back(ReadCell(list, block, row, 0));
     return rows;
+}
+
+std::string Program::Cell(int row, int column) const {
+    RemoteBlock block(info_.hProcess, sizeof(LVITEMA) + kCellTextSize);
+    return ReadCell(Item(IDC_MAIN_RESULTS), block, row, column);
 }
 
 std::string Program::Status() const { return WindowText(Item(IDC_MAIN_STATUS)); }
@@ -255,28 +267,71 @@ std::string Program::Status() const { return WindowText(Item(IDC_MAIN_STATUS)); 
 void Program::Command(int id) const { Post(main_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
 void Program::DoubleClickRow(int row) const {
-    HWND list = Item(IDC_MAIN_RESULTS);
-    RemoteBlock block(info_.hProcess, sizeof(LVITEMA));
-
-    LVITEMA state = {};
-    state.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
-    state.state = LVIS_FOCUSED | LVIS_SELECTED;
-    ASSERT_TRUE(block.Write(&state, sizeof state));
-    ASSERT_TRUE(Send(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(block.Address())));
-
-    RECT label = {};
-    label.left = LVIR_LABEL;
-    ASSERT_TRUE(block.Write(&label, sizeof label));
-    ASSERT_TRUE(Send(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(block.Address())));
-    ASSERT_TRUE(block.Read(&label, sizeof label));
+    SelectRows({row});
+    const RECT label = RowRect(row);
     const int x = label.left + (label.right - label.left < 20 ? (label.right - label.left) / 2 : 10);
-    const LPARAM at = MAKELPARAM(x, (label.top + label.bottom) / 2);
+    DoubleClickList({x, (label.top + label.bottom) / 2});
+}
 
+void Program::DoubleClickList(POINT point) const {
+    HWND list = Item(IDC_MAIN_RESULTS);
+    const LPARAM at = MAKELPARAM(point.x, point.y);
     // What the system sends for a double-click.
     Post(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
     Post(list, WM_LBUTTONUP, 0, at);
     Post(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
     Post(list, WM_LBUTTONUP, 0, at);
+}
+
+void Program::SelectRows(const std::vector<int>& rows) const {
+    HWND list = Item(IDC_MAIN_RESULTS);
+    RemoteBlock block(info_.hProcess, sizeof(LVITEMA));
+    LVITEMA state = {};
+    state.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
+    ASSERT_TRUE(block.Write(&state, sizeof state));
+    Send(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(block.Address()));
+    for (int row : rows) {
+        state.state = row == rows.back() ? LVIS_FOCUSED | LVIS_SELECTED : LVIS_SELECTED;
+        ASSERT_TRUE(block.Write(&state, sizeof state));
+        ASSERT_TRUE(Send(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(block.Address())));
+    }
+}
+
+RECT Program::RowRect(int row) const {
+    RemoteBlock block(info_.hProcess, sizeof(RECT));
+    RECT label = {};
+    label.left = LVIR_LABEL;
+    EXPECT_TRUE(block.Write(&label, sizeof label));
+    EXPECT_TRUE(Send(Item(IDC_MAIN_RESULTS), LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(block.Address())));
+    EXPECT_TRUE(block.Read(&label, sizeof label));
+    return label;
+}
+
+void Program::Focus(int id) const { Send(main_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE); }
+
+void Program::Press(HWND window, UINT virtualKey) const { PressKey(window, virtualKey); }
+
+void Program::PressWithControl(UINT virtualKey) const {
+    SetForegroundWindow(main_);
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main_; })) << "the program is not in front";
+    INPUT keys[4] = {};
+    const WORD order[4] = {VK_CONTROL, static_cast<WORD>(virtualKey), static_cast<WORD>(virtualKey), VK_CONTROL};
+    for (int i = 0; i < 4; ++i) {
+        keys[i].type = INPUT_KEYBOARD;
+        keys[i].ki.wVk = order[i];
+        keys[i].ki.wScan = static_cast<WORD>(MapVirtualKeyA(order[i], MAPVK_VK_TO_VSC));
+        keys[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
+    }
+    EXPECT_EQ(SendInput(4, keys, sizeof keys[0]), 4u);
+}
+
+void Program::Settle() const {
+    // Posted messages are taken in order: once this one is, so are the rest.
+    HWND query = Item(IDC_MAIN_QUERY);
+    Send(query, EM_SETSEL, 0, 0);
+    Post(query, EM_SETSEL, 0, 1);
+    EXPECT_TRUE(WaitUntil([&] { return Send(query, EM_GETSEL, 0, 0) == MAKELRESULT(0, 1); }))
+        << "the program did not take its messages";
 }
 
 bool Program::WaitForExit(DWORD* exitCode, DWORD timeoutMs) const {

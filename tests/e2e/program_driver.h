@@ -57,10 +57,10 @@ public:
     std::vector<std::string> WaitForSearchEnd(DWORD timeoutMs = 15000);
     std::vector<std::string> Rows() const;
     int RowCount() const;
+    // A cell of the result list: the path (0), the line (1) or its text (2).
+    std::string Cell(int row, int column) const;
     std::string Status() const;
 
-    // The key pressed and released in the query field.
-    void PressKey(UINT virtualKey) const;
     // Whether the window takes a message within the time.
     bool Answers(DWORD timeoutMs) const;
 
@@ -73,6 +73,22 @@ public:
 
     // Gives the row the focus and double-clicks it.
     void DoubleClickRow(int row) const;
+    // Double-clicks the list at a point of its client area.
+    void DoubleClickList(POINT at) const;
+    // Selects the rows (and no others) and gives the last of them the focus.
+    void SelectRows(const std::vector<int>& rows) const;
+    // Where the row lies in the list's client area.
+    RECT RowRect(int row) const;
+    // The keyboard focus to a control of the main window, as Tab would move it.
+    void Focus(int id) const;
+    // Presses a key in a window as the system would post it.
+    void Press(HWND window, UINT virtualKey) const;
+    // Ctrl and the key through the system's input, to the focused control of
+    // the program's window, which is made the foreground window first.
+    void PressWithControl(UINT virtualKey) const;
+
+    // Waits until the program has taken every message posted to it so far.
+    void Settle() const;
 
     // Waits for the process to end; false on a timeout.
     bool WaitForExit(DWORD* exitCode, DWORD timeoutMs = 15000) const;

@@ -4,7 +4,7 @@
 #include <string>
 
 // A stand-in editor: appends how it was called to record_args.log beside
-// itself, the raw command line and the first argument as a program sees them.
+// itself, the raw command line and each argument as a program sees them.
 
 namespace {
 
@@ -24,7 +24,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     std::string record = std::string("command ") + GetCommandLineA() + "\n";
     record += "argc " + std::to_string(argc) + "\n";
-    record += "argv1 " + (argv != nullptr && argc > 1 ? Ansi(argv[1]) : std::string()) + "\n";
+    for (int i = 1; argv != nullptr && i < argc; ++i) record += "argv" + std::to_string(i) + " " + Ansi(argv[i]) + "\n";
     if (argv != nullptr) LocalFree(argv);
 
     char self[MAX_PATH];

@@ -20,3 +20,18 @@ TEST(FormatDecimal, SignedThirtyTwoBitValues) {
         EXPECT_STREQ(out, c.text) << "value " << c.value;
     }
 }
+
+TEST(FormatUnsignedDecimal, SixtyFourBitValues) {
+    const struct {
+        uint64_t value;
+        const char* text;
+    } cases[] = {
+        {0, "0"}, {7, "7"}, {10, "10"}, {4294967296ull, "4294967296"}, {UINT64_MAX, "18446744073709551615"},
+    };
+    for (const auto& c : cases) {
+        char out[kLongDecimalTextSize];
+        memset(out, '#', sizeof out);
+        FormatUnsignedDecimal(c.value, out);
+        EXPECT_STREQ(out, c.text) << "value " << c.value;
+    }
+}

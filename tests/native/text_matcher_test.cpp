@@ -11,22 +11,30 @@
 namespace {
 
 // Independent of the product: every start position, both texts folded to
-// lower case letter by letter.
-bool ReferenceMatch(const std::string& text, const std::string& query, bool caseInsensitive) {
-    if (query.empty() || query.size() > text.size()) return false;
+// lower case letter by letter. The first occurrence, or the text's size.
+size_t ReferenceFind(const std::string& text, const std::string& query, bool caseInsensitive) {
+    if (query.empty() || query.size() > text.size()) return text.size();
     auto fold = [caseInsensitive](unsigned char c) {
         return (caseInsensitive && c >= 'A' && c <= 'Z') ? c + 32 : c;
     };
     for (size_t i = 0; i + query.size() <= text.size(); ++i) {
         size_t k = 0;
         while (k < query.size() && fold(text[i + k]) == fold(query[k])) ++k;
-        if (k == query.size()) return true;
+        if (k == query.size()) return i;
     }
-    return false;
+    return text.size();
+}
+
+bool ReferenceMatch(const std::string& text, const std::string& query, bool caseInsensitive) {
+    return ReferenceFind(text, query, caseInsensitive) != text.size();
 }
 
 bool Match(const std::string& text, const std::string& query, bool caseInsensitive) {
     return MatchText(text.data(), text.size(), query.c_str(), caseInsensitive);
+}
+
+size_t Find(const std::string& text, const std::string& query, bool caseInsensitive) {
+    return FindText(text.data(), text.size(), query.c_str(), caseInsensitive);
 }
 
 struct Case {
@@ -102,6 +110,10 @@ TEST(MatchText, AgreesWithReferenceForEveryLengthAndOffset) {
                         << "length " << length << " offset " << offset << " ci " << ci;
                     ASSERT_EQ(Match(text, near, ci), ReferenceMatch(text, near, ci))
                         << "mutated, length " << length << " offset " << offset << " ci " << ci;
+                    ASSERT_EQ(Find(text, query, ci), ReferenceFind(text, query, ci))
+                        << "where, length " << length << " offset " << offset << " ci " << ci;
+                    ASSERT_EQ(Find(text, near, ci), ReferenceFind(text, near, ci))
+                        << "where, mutated, length " << length << " offset " << offset << " ci " << ci;
                 }
             }
         }
@@ -123,6 +135,9 @@ TEST(MatchText, EveryPlacementInsideLongerBuffers) {
                     if (c >= 'a' && c <= 'z') c -= 32;
                 ASSERT_TRUE(Match(text, query, false)) << length << "/" << size << "/" << at;
                 ASSERT_TRUE(Match(upper, query, true)) << length << "/" << size << "/" << at;
+                // Its one 'Z' makes this placement the only one.
+                ASSERT_EQ(Find(text, query, false), at) << length << "/" << size << "/" << at;
+                ASSERT_EQ(Find(upper, query, true), at) << length << "/" << size << "/" << at;
                 ASSERT_EQ(Match(upper, query, false), ReferenceMatch(upper, query, false));
                 text[at + length - 1] = 'z';
                 ASSERT_EQ(Match(text, query, false), ReferenceMatch(text, query, false));

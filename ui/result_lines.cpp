@@ -1,0 +1,90 @@
+#include "ui/result_lines.h"
+
+#include <string.h>
+
+#include "app_state.h"
+#include "core/decimal_text.h"
+#include "core/line_lookup.h"
+
+namespace {
+
+struct ResultLine {
+    LineLocation location;
+    char number[kLongDecimalTextSize];  // empty when the file holds the query no more
+};
+
+char ResultQuery[kTextSize];
+QuerySpellings ResultSpellings;
+bool ResultCaseInsensitive;
+
+// One slot per row, in row order, filled as rows are asked for: rows are only
+// ever added at the end and all removed together.
+ResultLine** Lines;
+size_t LineSlots;
+
+bool HaveSlot(size_t row) {
+    if (row < LineSlots) return true;
+    size_t slots = LineSlots == 0 ? 256 : LineSlots;
+    while (slots <= row) slots *= 2;
+    void* grown = Lines == nullptr ? GlobalAlloc(GPTR, slots * sizeof *Lines)
+                                   : GlobalReAlloc(Lines, slots * sizeof *Lines, GMEM_MOVEABLE | GMEM_ZEROINIT);
+    if (grown == nullptr) return false;
+    Lines = static_cast<ResultLine**>(grown);
+    LineSlots = slots;
+    return true;
+}
+
+void LookUp(int row, ResultLine* line) {
+    static char path[kLongPathSize];
+    LVITEMA item = {};
+    item.iSubItem = kPathSubItem;
+    item.pszText = path;
+    item.cchTextMax = sizeof path;
+    path[0] = '\0';
+    SendMessageA(App.ResultList, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    LookUpLine(path, ResultSpellings, ResultCaseInsensitive, &line->location);
+    line->number[0] = '\0';
+    if (line->location.line != 0) FormatUnsignedDecimal(line->location.line, line->number);
+}
+
+}  // namespace
+
+void RememberResultQuery(const QuerySpellings& spellings, bool caseInsensitive) {
+    ResultSpellings = spellings;
+    lstrcpynA(ResultQuery, spellings.ansi, sizeof ResultQuery);
+    ResultSpellings.ansi = ResultQuery;
+    ResultCaseInsensitive = caseInsensitive;
+}
+
+void ForgetResultLines() {
+    for (size_t row = 0; row < LineSlots; ++row)
+        if (Lines[row] != nullptr) GlobalFree(Lines[row]);
+    if (Lines != nullptr) GlobalFree(Lines);
+    Lines = nullptr;
+    LineSlots = 0;
+}
+
+const LineLocation* ResultLineOf(int row) {
+    if (row < 0 || !HaveSlot(static_cast<size_t>(row))) return nullptr;
+    ResultLine*& line = Lines[row];
+    if (line == nullptr) {
+        line = static_cast<ResultLine*>(GlobalAlloc(GPTR, sizeof(ResultLine)));
+        if (line == nullptr) return nullptr;
+        LookUp(row, line);
+    }
+    return &line->location;
+}
+
+const LineLocation* RefreshResultLine(int row) {
+    if (row >= 0 && static_cast<size_t>(row) < LineSlots && Lines[row] != nullptr) LookUp(row, Lines[row]);
+    return ResultLineOf(row);
+}
+
+void FillResultCell(NMLVDISPINFOA* info) {
+    LVITEMA& item = info->item;
+    if ((item.mask & LVIF_TEXT) == 0 || item.iSubItem == kPathSubItem || item.pszText == nullptr || item.cchTextMax <= 0) return;
+    item.pszText[0] = '\0';
+    if (ResultLineOf(item.iItem) == nullptr) return;
+    const ResultLine* line = Lines[item.iItem];
+    lstrcpynA(item.pszText, item.iSubItem == kLineSubItem ? line->number : line->location.text, item.cchTextMax);
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "core/line_locator.h"
+
+// The Line and Text cells of the result list: looked up in the row's file
+// when a cell is first asked for (painted, or read), then kept with the row.
+
+// The list's columns: the row's full path, then these two.
+enum { kPathSubItem = 0, kLineSubItem = 1, kTextSubItem = 2 };
+
+// The query's spellings and the case mode that the rows were found with; a
+// later toggle of the case item does not change what these rows' cells show.
+void RememberResultQuery(const QuerySpellings& spellings, bool caseInsensitive);
+
+// The list was emptied: every kept cell goes with its row.
+void ForgetResultLines();
+
+// The row's first line that holds the query, looked up once; null only when
+// there is no memory for it.
+const LineLocation* ResultLineOf(int row);
+
+// Looks the row's line up again, as its file is now.
+const LineLocation* RefreshResultLine(int row);
+
+// LVN_GETDISPINFO: the text of a Line or Text cell, cut to the room given.
+void FillResultCell(NMLVDISPINFOA* info);

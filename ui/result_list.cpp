@@ -1,0 +1,274 @@
+#include "ui/result_list.h"
+
+#include <windowsx.h>
+
+#include "app_state.h"
+#include "core/effects.h"
+#include "core/result_opener.h"
+#include "res/resource.h"
+#include "ui/result_lines.h"
+
+namespace {
+
+// "File Results" opens 174 pixels wide as it always has; the two columns
+// after it are measured in dialog units, so they follow the dialog's font.
+const int kPathColumnWidth = 174;
+const int kLineColumnUnits = 32;
+const int kTextColumnUnits = 160;
+int LineColumnWidth;
+int TextColumnWidth;
+
+void InsertColumn(int subItem, const char* title, int width, int format) {
+    LVCOLUMNA column = {};
+    column.mask = LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM | LVCF_FMT;
+    column.fmt = format;
+    column.cx = width;
+    column.pszText = const_cast<char*>(title);
+    column.iSubItem = subItem;
+    SendMessageA(App.ResultList, LVM_INSERTCOLUMNA, subItem, reinterpret_cast<LPARAM>(&column));
+}
+
+void InsertLineColumns() {
+    RECT units = {0, 0, kLineColumnUnits, kTextColumnUnits};
+    MapDialogRect(App.MainWindow, &units);
+    LineColumnWidth = units.right;
+    TextColumnWidth = units.bottom;
+    InsertColumn(kLineSubItem, kLineColumnTitle, LineColumnWidth, LVCFMT_RIGHT);
+    InsertColumn(kTextSubItem, kTextColumnTitle, TextColumnWidth, LVCFMT_LEFT);
+}
+
+int RowPath(int row, char* into, int size) {
+    LVITEMA item = {};
+    item.iSubItem = kPathSubItem;
+    item.pszText = into;
+    item.cchTextMax = size;
+    into[0] = '\0';
+    return static_cast<int>(SendMessageA(App.ResultList, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)));
+}
+
+// Looked up afresh: the editor opens the file as it is now, and the row's
+// cells show the same.
+void OpenRow(int row) {
+    static char path[kLongPathSize];
+    if (row < 0) return;
+    RowPath(row, path, sizeof path);
+    const LineLocation* line = RefreshResultLine(row);
+    SendMessageA(App.ResultList, LVM_REDRAWITEMS, row, row);
+    OpenResult(path, line != nullptr ? line->line : 0);
+}
+
+void OpenContainingFolder(int row) {
+    static char path[kLongPathSize];
+    static char parameters[kLongPathSize + 16];
+    RowPath(row, path, sizeof path);
+    lstrcpyA(parameters, kExplorerSelect);
+    lstrcatA(parameters, "\"");
+    lstrcatA(parameters, path);
+    lstrcatA(parameters, "\"");
+    StartProgram(App.MainWindow, kExplorerProgram, parameters);
+}
+
+// The rows to copy in order: the one given, or with -1 every selected row.
+int NextCopiedRow(int only, int row) {
+    if (only >= 0) return row < 0 ? only : -1;
+    return static_cast<int>(SendMessageA(App.ResultList, LVM_GETNEXTITEM, row, LVNI_SELECTED));
+}
+
+// Full paths joined by CR LF, with none after the last, as text.
+void CopyPaths(int only) {
+    static char path[kLongPathSize];
+    size_t size = 0;
+    for (int row = NextCopiedRow(only, -1); row >= 0; row = NextCopiedRow(only, row))
+        size += RowPath(row, path, sizeof path) + 2;
+    if (size == 0) return;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size - 1);
+    char* text = block != nullptr ? static_cast<char*>(GlobalLock(block)) : nullptr;
+    if (text == nullptr) {
+        if (block != nullptr) GlobalFree(block);
+        return;
+    }
+    size_t used = 0;
+    for (int row = NextCopiedRow(only, -1); row >= 0; row = NextCopiedRow(only, row)) {
+        if (used > 0) {
+            text[used++] = '\r';
+            text[used++] = '\n';
+        }
+        used += RowPath(row, text + used, static_cast<int>(size - 1 - used));
+    }
+    GlobalUnlock(block);
+    if (OpenClipboard(App.MainWindow)) {
+        EmptyClipboard();
+        if (SetClipboardData(CF_TEXT, block) != nullptr) block = nullptr;  // the clipboard owns it now
+        CloseClipboard();
+    }
+    if (block != nullptr) GlobalFree(block);
+}
+
+void SelectAllRows() {
+    LVITEMA state = {};
+    state.stateMask = LVIS_SELECTED;
+    state.state = LVIS_SELECTED;
+    SendMessageA(App.ResultList, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+}
+
+// Ctrl with Alt up: AltGr, which some layouts need for letters, is Ctrl+Alt.
+void OnKeyDown(const NMLVKEYDOWN* key) {
+    if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_MENU) < 0) return;
+    if (key->wVKey == 'A') SelectAllRows();
+    if (key->wVKey == 'C' || key->wVKey == VK_INSERT) CopyPaths(-1);
+}
+
+// The row under the pointer, which is -1 below the last row.
+void OnDoubleClick(const NMITEMACTIVATE* click) { OpenRow(click->iItem); }
+
+// Rows are added with their path alone; the other two cells are asked for
+// when they are shown.
+void MarkCellsAsCallbacks(int row) {
+    const int subItems[] = {kLineSubItem, kTextSubItem};
+    LVITEMA item = {};
+    item.pszText = LPSTR_TEXTCALLBACKA;
+    for (int subItem : subItems) {
+        item.iSubItem = subItem;
+        SendMessageA(App.ResultList, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+// The whole path, for a row whose path the column cuts off.
+void GiveInfoTip(NMLVGETINFOTIPA* tip) {
+    if ((tip->dwFlags & LVGIT_UNFOLDED) != 0 || tip->cchTextMax <= 0) return;
+    static char path[kLongPathSize];
+    RowPath(tip->iItem, path, sizeof path);
+    lstrcpynA(tip->pszText, path, tip->cchTextMax);
+}
+
+// Where a menu asked for from the keyboard opens: on the focused row, kept
+// inside the list when the row is scrolled out of sight.
+bool FocusedRowPoint(int* row, POINT* point) {
+    *row = static_cast<int>(SendMessageA(App.ResultList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    if (*row < 0) return false;
+    RECT bounds = {};
+    bounds.left = LVIR_LABEL;
+    SendMessageA(App.ResultList, LVM_GETITEMRECT, *row, reinterpret_cast<LPARAM>(&bounds));
+    RECT client;
+    GetClientRect(App.ResultList, &client);
+    point->x = bounds.left + (bounds.bottom - bounds.top);
+    point->y = (bounds.top + bounds.bottom) / 2;
+    if (point->x < client.left) point->x = client.left;
+    if (point->x >= client.right) point->x = client.right - 1;
+    if (point->y < client.top) point->y = client.top;
+    if (point->y >= client.bottom) point->y = client.bottom - 1;
+    ClientToScreen(App.ResultList, point);
+    return true;
+}
+
+int RowAt(POINT screen) {
+    LVHITTESTINFO hit = {};
+    hit.pt = screen;
+    ScreenToClient(App.ResultList, &hit.pt);
+    const int row = static_cast<int>(SendMessageA(App.ResultList, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    return (hit.flags & LVHT_ONITEM) != 0 ? row : -1;
+}
+
+int ChooseFromResultMenu(POINT at) {
+    HMENU menu = CreatePopupMenu();
+    if (menu == nullptr) return 0;
+    AppendMenuA(menu, MF_STRING, IDM_RESULT_OPEN, kOpenResultItem);
+    AppendMenuA(menu, MF_STRING, IDM_RESULT_OPEN_FOLDER, kOpenFolderItem);
+    AppendMenuA(menu, MF_STRING, IDM_RESULT_COPY_PATH, kCopyPathItem);
+    SetMenuDefaultItem(menu, IDM_RESULT_OPEN, FALSE);
+    const int chosen = static_cast<int>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, App.MainWindow, nullptr));
+    DestroyMenu(menu);
+    return chosen;
+}
+
+}  // namespace
+
+void PrepareResultList() {
+    App.ResultList = GetDlgItem(App.MainWindow, IDC_MAIN_RESULTS);
+    // A click anywhere on a row selects it; a path cut off shows whole in a tip.
+    const DWORD styles = LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_LABELTIP;
+    SendMessageA(App.ResultList, LVM_SETEXTENDEDLISTVIEWSTYLE, styles, styles);
+    App.Column.mask = LVCF_WIDTH | LVCF_TEXT;
+    App.Column.cx = kPathColumnWidth;
+    App.Column.pszText = const_cast<char*>(kColumnTitle);
+    SendMessageA(App.ResultList, LVM_INSERTCOLUMNA, 1, reinterpret_cast<LPARAM>(&App.Column));
+    InsertLineColumns();
+    // The list takes the colour of the dialog.
+    SendMessageA(App.ResultList, LVM_SETTEXTCOLOR, 0, GetSysColor(COLOR_WINDOWTEXT));
+    SendMessageA(App.ResultList, LVM_SETBKCOLOR, 0, GetSysColor(COLOR_BTNFACE));
+    SendMessageA(App.ResultList, LVM_SETTEXTBKCOLOR, 0, GetSysColor(COLOR_BTNFACE));
+}
+
+// A list wider than the three columns gives two thirds of its extra width
+// to the path, whose file name at its end is what a user looks for, and a
+// third to the text; the line number keeps its width. Room is left for a
+// vertical scroll bar, so that rows filling the list add none across.
+void FitResultColumns() {
+    RECT client;
+    GetClientRect(App.ResultList, &client);
+    const int room = client.right - GetSystemMetrics(SM_CXVSCROLL);
+    const int natural = kPathColumnWidth + LineColumnWidth + TextColumnWidth;
+    const int extra = room > natural ? room - natural : 0;
+    const int toPath = extra * 2 / 3;
+    SendMessageA(App.ResultList, LVM_SETCOLUMNWIDTH, kPathSubItem, kPathColumnWidth + toPath);
+    SendMessageA(App.ResultList, LVM_SETCOLUMNWIDTH, kLineSubItem, LineColumnWidth);
+    SendMessageA(App.ResultList, LVM_SETCOLUMNWIDTH, kTextSubItem, TextColumnWidth + extra - toPath);
+}
+
+INT_PTR OnResultListNotify(const NMHDR* header) {
+    switch (header->code) {
+    case LVN_GETDISPINFOA:
+        FillResultCell(reinterpret_cast<NMLVDISPINFOA*>(const_cast<NMHDR*>(header)));
+        return TRUE;
+    case LVN_INSERTITEM:
+        MarkCellsAsCallbacks(reinterpret_cast<const NMLISTVIEW*>(header)->iItem);
+        return TRUE;
+    case LVN_DELETEALLITEMS:
+        ForgetResultLines();
+        // No LVN_DELETEITEM for each row: nothing is kept per row elsewhere.
+        SetWindowLongPtrA(App.MainWindow, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+    case LVN_KEYDOWN:
+        OnKeyDown(reinterpret_cast<const NMLVKEYDOWN*>(header));
+        return TRUE;
+    case NM_DBLCLK:
+        OnDoubleClick(reinterpret_cast<const NMITEMACTIVATE*>(header));
+        return TRUE;
+    case LVN_GETINFOTIPA:
+        GiveInfoTip(reinterpret_cast<NMLVGETINFOTIPA*>(const_cast<NMHDR*>(header)));
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+bool ResultListHasFocus() { return GetFocus() == App.ResultList; }
+
+void OpenFocusedResult() {
+    OpenRow(static_cast<int>(SendMessageA(App.ResultList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED)));
+}
+
+void ShowResultMenu(LPARAM at) {
+    POINT point = {GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+    int row = -1;
+    if (point.x == -1 && point.y == -1) {
+        if (!FocusedRowPoint(&row, &point)) return;
+    } else {
+        row = RowAt(point);
+        if (row < 0) return;
+    }
+    switch (ChooseFromResultMenu(point)) {
+    case IDM_RESULT_OPEN:
+        OpenRow(row);
+        break;
+    case IDM_RESULT_OPEN_FOLDER:
+        OpenContainingFolder(row);
+        break;
+    case IDM_RESULT_COPY_PATH:
+        CopyPaths(row);
+        break;
+    default:
+        break;
+    }
+}

@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     strcat(base, "/");
     char* index = BuildPosixFileIndex(argv + first + 1, argc - first - 1, base);
     if (index == nullptr) return 2;
-    const SearchEvents events = {nullptr, Visiting, Rows, Tone, Finished};
+    const SearchEvents events = {nullptr, Visiting, Rows, Tone, Finished, false};
     if (!SearchIndex(index, query, caseInsensitive, readers, events)) return 2;
     free(index);
     if (Unreadable > 0) fprintf(stderr, "%d files could not be read\n", Unreadable);

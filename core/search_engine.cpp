@@ -69,13 +69,14 @@ struct SearchRun {
 
     std::atomic<bool> stop{false};
     std::atomic<long long> nextProgressMs{0};  // the first file is always shown
+    std::atomic<bool> rowsOut{false};          // paced rows handed on and not yet taken
 
     // The hand-out cursor and the results waiting for delivery.
     std::mutex lock;
     std::condition_variable readerWake;     // room ahead, or a stop
     // The readers gone, no room ahead, or a stop. A result alone wakes
     // nobody: waking a thread per file would cost more than reading it, so
-    // the delivery looks every kRowsIntervalMs.
+    // the delivery looks every kDeliveryPollMs.
     std::condition_variable delivererWake;
     IndexCursor cursor = {};
     unsigned long long handedOut = 0;
@@ -194,12 +195,20 @@ struct Delivery {
     Clock::time_point lastHanded;
 };
 
-void HandOnRows(SearchRun& run, Delivery& delivery) {
+// Hands on the rows found so far unless paced rows are still out, or
+// whatever is out when `now` is set.
+void HandOnRows(SearchRun& run, Delivery& delivery, bool now) {
+    if (delivery.pending == nullptr || (!now && run.events.paced && run.rowsOut)) return;
     delivery.lastHanded = Clock::now();
-    if (delivery.pending == nullptr) return;
     RowBatch* batch = delivery.pending;
     delivery.pending = nullptr;
+    run.rowsOut = true;
     run.events.rows(run.events.context, batch);
+}
+
+bool RowsDue(const Delivery& delivery) {
+    return delivery.pending != nullptr &&
+           Clock::now() - delivery.lastHanded >= std::chrono::milliseconds(kRowsIntervalMs);
 }
 
 void AddRow(Delivery& delivery, const char* path) {
@@ -219,13 +228,13 @@ void Deliver(SearchRun& run, Delivery& delivery, unsigned char result) {
         AddRow(delivery, delivery.path.data());
     if (result & kUnopenable) {
         // What was found before it is shown before it sounds.
-        HandOnRows(run, delivery);
+        HandOnRows(run, delivery, true);
         const unsigned hertz[] = {200, 300, 400};
         const unsigned char bits[] = {kTone200, kTone300, kTone400};
         for (int t = 0; t < 3; ++t)
             if ((result & bits[t]) && !run.stop) run.events.tone(run.events.context, hertz[t]);
     }
-    if (Clock::now() - delivery.lastHanded >= std::chrono::milliseconds(kRowsIntervalMs)) HandOnRows(run, delivery);
+    if (RowsDue(delivery)) HandOnRows(run, delivery, false);
 }
 
 // Takes the results that are ready at the head, in order; false when there are none.
@@ -259,19 +268,18 @@ void DeliverInOrder(SearchRun* run) {
             completed = true;
             break;
         }
-        run->delivererWake.wait_for(held, std::chrono::milliseconds(kRowsIntervalMs));
+        run->delivererWake.wait_for(held, std::chrono::milliseconds(kDeliveryPollMs));
         // While a slow file holds back the rest, what came before it is shown.
-        if (delivery.pending != nullptr &&
-            Clock::now() - delivery.lastHanded >= std::chrono::milliseconds(kRowsIntervalMs)) {
+        if (RowsDue(delivery)) {
             held.unlock();
-            HandOnRows(*run, delivery);
+            HandOnRows(*run, delivery, false);
             held.lock();
         }
     }
     held.unlock();
     for (std::thread& reader : run->readerThreads) reader.join();
     if (completed) {
-        HandOnRows(*run, delivery);
+        HandOnRows(*run, delivery, true);
     } else {
         delete delivery.pending;
     }
@@ -364,6 +372,12 @@ void StopSearch(SearchRun* run) {
     std::lock_guard<std::mutex> held(run->lock);
     run->readerWake.notify_all();
     run->delivererWake.notify_all();
+}
+
+void RowsTaken(SearchRun* run) {
+    run->rowsOut = false;
+    std::lock_guard<std::mutex> held(run->lock);
+    run->delivererWake.notify_one();
 }
 
 void FinishSearch(SearchRun* run) {

@@ -36,6 +36,11 @@ struct SearchEvents {
     void (*tone)(void* context, unsigned hertz);
     // Last of all, once every reader has ended; nothing is delivered after a stop.
     void (*finished)(void* context, bool stopped);
+    // When set, a batch waits until RowsTaken has been called for the one
+    // before (but for the last, and one before a tone): a window that takes
+    // long over a batch gets fewer and larger ones, and its queue never
+    // fills with rows while its user's keys wait behind them.
+    bool paced;
 };
 
 // Files are read in pieces: a small first one, since most hits come early,
@@ -43,7 +48,8 @@ struct SearchEvents {
 // A stop is seen between two pieces, so even a huge file ends at once.
 enum { kFirstReadPiece = 16 << 10, kReadPiece = 128 << 10 };
 
-enum { kMaxReaders = 8, kProgressIntervalMs = 100, kRowsIntervalMs = 20 };
+// The delivery looks for results every kDeliveryPollMs.
+enum { kMaxReaders = 8, kProgressIntervalMs = 100, kRowsIntervalMs = 100, kDeliveryPollMs = 20 };
 
 // One reader per processor, at most kMaxReaders.
 int DefaultReaderCount();
@@ -57,6 +63,8 @@ SearchRun* StartSearch(const char* index, const QuerySpellings& query, bool case
                        const SearchEvents& events);
 // Asks the run to stop and returns at once: readers end within a piece.
 void StopSearch(SearchRun* run);
+// The receiver of paced rows is done with the last batch.
+void RowsTaken(SearchRun* run);
 // Waits for the run to end (after `finished`) and frees it.
 void FinishSearch(SearchRun* run);
 

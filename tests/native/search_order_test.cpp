@@ -54,9 +54,12 @@ struct Outcome {
     Tones tones;
 };
 
-Outcome Search(const Index& index, const char* query, int readers) {
+// Paced rows that the receiver never says it has taken still all arrive.
+Outcome Search(const Index& index, const char* query, int readers, bool paced = false) {
     SearchRecord record;
-    EXPECT_TRUE(SearchIndex(index.block, Spellings(query), true, readers, RecordingEvents(&record)));
+    SearchEvents events = RecordingEvents(&record);
+    events.paced = paced;
+    EXPECT_TRUE(SearchIndex(index.block, Spellings(query), true, readers, events));
     EXPECT_EQ(record.finished, 1);
     EXPECT_FALSE(record.stopped);
     return {record.rows, record.tones};
@@ -108,9 +111,10 @@ TEST(SearchOrder, AnyNumberOfReadersAndAnyTimingGiveTheRowsAndTonesOfOne) {
     for (int readers : {1, 2, 8})
         for (unsigned seed : {1u, 2u, 3u}) {
             SetFakeFiles(files, seed, 2000);
-            const Outcome outcome = Search(index, "needle", readers);
-            EXPECT_EQ(outcome.rows, one.rows) << readers << " readers, seed " << seed;
-            EXPECT_EQ(outcome.tones, one.tones) << readers << " readers, seed " << seed;
+            const bool paced = seed == 3;
+            const Outcome outcome = Search(index, "needle", readers, paced);
+            EXPECT_EQ(outcome.rows, one.rows) << readers << " readers, seed " << seed << (paced ? ", paced" : "");
+            EXPECT_EQ(outcome.tones, one.tones) << readers << " readers, seed " << seed << (paced ? ", paced" : "");
         }
 }
 

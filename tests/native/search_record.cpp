@@ -33,4 +33,4 @@ void Finished(void* context, bool stopped) {
 
 }  // namespace
 
-SearchEvents RecordingEvents(SearchRecord* record) { return {record, Visiting, Rows, Tone, Finished}; }
+SearchEvents RecordingEvents(SearchRecord* record) { return {record, Visiting, Rows, Tone, Finished, false}; }

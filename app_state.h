@@ -21,6 +21,8 @@ enum { kIndexInitialSize = 0x10000 };
 enum SettingsSlot { Path1, Path2, Path3, Path4, Path5, Editor, kSlotCount };
 enum { kPathSlotCount = 5 };
 
+struct SearchRun;
+
 struct Settings {
     char Slots[kSlotCount][kTextSize];
 };
@@ -50,8 +52,12 @@ struct AppState {
     LVITEMA Row;
     LVCOLUMNA Column;
 
-    HANDLE File;
-    LONGLONG FileSize;
+    // The search running on threads of its own, or stopped and still ending.
+    SearchRun* Search;
+    UINT SearchGeneration;  // of the latest search; its messages carry it
+    DWORD SearchStart;      // its tick count at the start
+    bool SearchShown;       // its rows and progress still reach the window
+    int SearchReaders;      // readers per search; 0 for one per processor
 
     char* FileIndex;
     size_t FileIndexSize;
@@ -63,6 +69,7 @@ extern AppState App;
 const char kCaptionText[] = " Vantrel v0.9a";
 const char kSearchingText[] = " Searching ";
 const char kSearchCompleteText[] = " Search complete in ";
+const char kSearchStoppedText[] = " Search stopped after ";
 const char kMillisecondsText[] = "ms";
 const char kColumnTitle[] = "File Results";
 const char kLineColumnTitle[] = "Line";

@@ -1,6 +1,8 @@
-// Times the native search engine against grep and ripgrep on the same files
-// and queries, in interleaved rounds on a warm cache, checks that all three
-// list the same files, and prints medians, ratios and peak memory.
+// Times the native search engine, with one reader and with one per
+// processor, against grep and ripgrep (with one thread and with its default
+// threads) on the same files and queries, in interleaved rounds on a warm
+// cache, checks that all list the same files, and prints medians, ratios and
+// peak memory.
 //   compare_tools <vantrel_search> <rounds> <corpus folder>...
 
 #include <spawn.h>
@@ -23,8 +25,8 @@ extern char** environ;
 
 namespace {
 
-enum Tool { kEngine, kGrep, kRipgrep, kToolCount };
-const char* const kToolNames[kToolCount] = {"vantrel", "grep", "rg -j1"};
+enum Tool { kEngine, kEngineOne, kGrep, kRipgrep, kRipgrepOne, kToolCount };
+const char* const kToolNames[kToolCount] = {"vantrel", "vantrel -j1", "grep", "rg", "rg -j1"};
 
 struct Outcome {
     double ms;
@@ -146,12 +148,16 @@ int main(int argc, char** argv) {
             const std::vector<std::string>& list = files[c.corpus];
             std::vector<std::string> args[kToolCount];
             args[kEngine] = {engine};
-            if (c.caseInsensitive) args[kEngine].push_back("-i");
-            args[kEngine].insert(args[kEngine].end(), {c.query, "*.inc"});
+            args[kEngineOne] = {engine, "-j1"};
             args[kGrep] = {"grep", "-l", "-F"};
-            args[kRipgrep] = {"rg", "-j1", "-l", "-F"};
-            for (int t = kGrep; t <= kRipgrep; ++t) {
+            args[kRipgrep] = {"rg", "-l", "-F"};
+            args[kRipgrepOne] = {"rg", "-j1", "-l", "-F"};
+            for (int t = 0; t < kToolCount; ++t) {
                 if (c.caseInsensitive) args[t].push_back("-i");
+                if (t <= kEngineOne) {
+                    args[t].insert(args[t].end(), {c.query, "*.inc"});
+                    continue;
+                }
                 args[t].insert(args[t].end(), {"--", c.query});
                 args[t].insert(args[t].end(), list.begin(), list.end());
             }
@@ -172,7 +178,7 @@ int main(int argc, char** argv) {
             }
             if (round == 0) {
                 c.files = listed[kEngine].size();
-                for (int t = kGrep; t <= kRipgrep; ++t) {
+                for (int t = kEngineOne; t < kToolCount; ++t) {
                     if (listed[t] != listed[kEngine]) {
                         fprintf(stderr, "DISAGREE on %s '%s': vantrel %zu files, %s %zu\n", c.corpus.c_str(),
                                 c.query.c_str(), listed[kEngine].size(), kToolNames[t], listed[t].size());
@@ -185,14 +191,18 @@ int main(int argc, char** argv) {
 
     unlink(peakFile.c_str());
     printf("%d rounds, medians in ms; peak memory (resident) in MiB\n\n", rounds);
-    printf("%-8s %-9s %-5s %6s %9s %9s %9s %8s %8s %s\n", "corpus", "query", "case", "files", "vantrel", "grep",
-           "rg -j1", "v/grep", "v/rg", "peak MiB v/grep/rg");
+    printf("%-6s %-8s %-3s %6s", "corpus", "query", "", "files");
+    for (const char* name : kToolNames) printf(" %11s", name);
+    printf(" %7s %7s %7s %s\n", "v/grep", "v/rg", "v1/rg1", "peak MiB v/v1/grep/rg/rg1");
     for (const Case& c : cases) {
-        const double e = Median(c.ms[kEngine]), g = Median(c.ms[kGrep]), r = Median(c.ms[kRipgrep]);
+        double m[kToolCount];
+        for (int t = 0; t < kToolCount; ++t) m[t] = Median(c.ms[t]);
         std::string name = c.corpus.substr(c.corpus.find_last_of('/') + 1);
-        printf("%-8s %-9s %-5s %6zu %9.1f %9.1f %9.1f %8.2f %8.2f %5.1f/%.1f/%.1f\n", name.c_str(), c.label.c_str(),
-               c.caseInsensitive ? "-i" : "", c.files, e, g, r, e / g, e / r, c.peakKiB[kEngine] / 1024.0,
-               c.peakKiB[kGrep] / 1024.0, c.peakKiB[kRipgrep] / 1024.0);
+        printf("%-6s %-8s %-3s %6zu", name.c_str(), c.label.c_str(), c.caseInsensitive ? "-i" : "", c.files);
+        for (double ms : m) printf(" %11.1f", ms);
+        printf(" %7.2f %7.2f %7.2f ", m[kEngine] / m[kGrep], m[kEngine] / m[kRipgrep], m[kEngineOne] / m[kRipgrepOne]);
+        for (int t = 0; t < kToolCount; ++t) printf("%s%.1f", t == 0 ? "" : "/", c.peakKiB[t] / 1024.0);
+        printf("\n");
     }
     if (!agree) printf("\nThe tools DISAGREE on some files: see above.\n");
     return agree ? 0 : 1;

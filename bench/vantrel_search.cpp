@@ -1,7 +1,8 @@
 // The program's search run, natively: indexes the given wildcard search paths
 // and prints the full path of every file that holds the query, in index
 // order, like `grep -l`. For comparing with other tools on the same files.
-//   vantrel_search [-i] <query> <search path>...
+//   vantrel_search [-jN] [-i] <query> <search path>...
+// -jN reads with N readers; without it, one per processor.
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -15,22 +16,31 @@ namespace {
 
 int Unreadable;
 
-void Visiting(const char*) {}
-void Found(const char* path) {
-    fputs(path, stdout);
-    putc('\n', stdout);
+void Visiting(void*, const char*) {}
+// One line per path, as the other tools print them.
+void Rows(void*, RowBatch* batch) {
+    for (char& c : batch->paths)
+        if (c == '\0') c = '\n';
+    fwrite(batch->paths.data(), 1, batch->paths.size(), stdout);
+    FreeRowBatch(batch);
 }
 // Three tones per unopenable file; counted once.
-void Tone(unsigned hertz) { Unreadable += hertz == 200; }
+void Tone(void*, unsigned hertz) { Unreadable += hertz == 200; }
+void Finished(void*, bool) {}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     int first = 1;
-    const bool caseInsensitive = argc > 1 && strcmp(argv[1], "-i") == 0;
-    if (caseInsensitive) ++first;
-    if (argc - first < 2) {
-        fprintf(stderr, "usage: vantrel_search [-i] <query> <search path>...\n");
+    int readers = DefaultReaderCount();
+    bool caseInsensitive = false;
+    for (; first < argc && argv[first][0] == '-'; ++first) {
+        if (strncmp(argv[first], "-j", 2) == 0) readers = atoi(argv[first] + 2);
+        else if (strcmp(argv[first], "-i") == 0) caseInsensitive = true;
+        else break;
+    }
+    if (argc - first < 2 || readers < 1) {
+        fprintf(stderr, "usage: vantrel_search [-jN] [-i] <query> <search path>...\n");
         return 2;
     }
     // The query's bytes are taken as Latin-1 characters for its other spellings.
@@ -44,9 +54,8 @@ int main(int argc, char** argv) {
     strcat(base, "/");
     char* index = BuildPosixFileIndex(argv + first + 1, argc - first - 1, base);
     if (index == nullptr) return 2;
-    static char path[32768];
-    const SearchEvents events = {Visiting, Found, Tone};
-    SearchIndex(index, query, caseInsensitive, path, sizeof path, events);
+    const SearchEvents events = {nullptr, Visiting, Rows, Tone, Finished, false};
+    if (!SearchIndex(index, query, caseInsensitive, readers, events)) return 2;
     free(index);
     if (Unreadable > 0) fprintf(stderr, "%d files could not be read\n", Unreadable);
     return 0;

@@ -1,10 +1,35 @@
 #pragma once
 
-// The Search command: empties the result list and runs a search.
+#include <windows.h>
+
+// A search runs on threads of its own (core/search_engine); the window hears
+// of it through these messages, which carry the search's generation in
+// wParam, so that what an earlier search still sends is told apart.
+enum {
+    WM_APP_SEARCH_PROGRESS = WM_APP + 1,  // lParam: the path being read, malloc'ed
+    WM_APP_SEARCH_ROWS,                   // lParam: a RowBatch
+    WM_APP_SEARCH_END,                    // lParam: the tick count at its end
+};
+
+// The Search command: stops a search that runs, empties the result list and
+// starts a new search.
 void SearchCommand();
 
-// Reads the query, searches the indexed files and shows the elapsed time.
+// Reads the query and starts searching the indexed files.
 void RunSearch();
 
-// Walks the file index and adds one result row per file holding the query.
+// Shows the first file's path and starts the readers on the index.
 void SearchIndexedFiles();
+
+// Escape: a running search stops at once; the rows found so far stay.
+void StopSearchCommand();
+
+// Stops a running search and waits until none of its threads is left:
+// before the index changes and before the program ends.
+void EndSearch();
+
+// True while a search, or one stopped and still ending, has threads left.
+bool SearchRunning();
+
+// Takes one of the search's messages; false for any other message.
+bool HandleSearchMessage(UINT message, WPARAM wParam, LPARAM lParam);

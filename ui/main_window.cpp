@@ -84,6 +84,7 @@ INT_PTR OnCommand(WORD id) {
         DialogBoxParamA(App.Instance, MAKEINTRESOURCEA(IDD_OPTIONS), App.MainWindow, OptionsDialogProc, 0);
         return TRUE;
     case IDM_REINDEX:
+        EndSearch();  // its readers walk the index
         BuildFileIndex();
         return TRUE;
     case IDM_EXIT:
@@ -94,6 +95,9 @@ INT_PTR OnCommand(WORD id) {
         return TRUE;
     case IDM_ABOUT:
         ShellAboutA(App.MainWindow, kCaptionText, kAboutCredit, nullptr);
+        return TRUE;
+    case IDCANCEL:  // Escape
+        StopSearchCommand();
         return TRUE;
     default:
         return FALSE;
@@ -111,6 +115,7 @@ INT_PTR OnContextMenu(HWND from, LPARAM at) {
 }
 
 INT_PTR OnClose() {
+    EndSearch();
     ReleaseFileIndex();
     EndDialog(App.MainWindow, 0);
     return TRUE;
@@ -119,6 +124,7 @@ INT_PTR OnClose() {
 }  // namespace
 
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (HandleSearchMessage(message, wParam, lParam)) return TRUE;
     switch (message) {
     case WM_INITDIALOG:
         return OnInitDialog(window);

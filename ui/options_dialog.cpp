@@ -2,6 +2,7 @@
 
 #include "app_state.h"
 #include "core/file_index.h"
+#include "core/search_run.h"
 #include "res/resource.h"
 #include "settings/settings_file.h"
 #include "ui/search_pattern.h"
@@ -34,6 +35,7 @@ INT_PTR EndOptions() {
 }
 
 INT_PTR OnOk() {
+    EndSearch();  // its readers walk the index about to be rebuilt
     for (int slot = 0; slot < kSlotCount; ++slot)
         GetDlgItemTextA(App.OptionsWindow, IDC_OPT_PATH1 + slot, App.Settings.Slots[slot], kFieldTextLimit);
     SaveSettings();

@@ -185,20 +185,37 @@ std::vector<std::string> Program::Search(const std::string& query) {
 }
 
 std::vector<std::string> Program::SearchShownQuery() {
+    StartSearch(WindowText(Item(IDC_MAIN_QUERY)));
+    return WaitForSearchEnd();
+}
+
+void Program::StartSearch(const std::string& query) {
     HWND edit = Item(IDC_MAIN_QUERY);
-    const std::string query = WindowText(edit);
+    if (WindowText(edit) != query) SetWindowTextRemote(edit, query);
     Send(edit, EM_SETSEL, 0, 0);
     PressKey(edit, VK_RETURN);
     // Posted messages are taken in order, so the caret reaches the end only
-    // once Enter, and with it the whole run, has been handled.
+    // once Enter has been handled, and with it the start of the search,
+    // which shows the first file's path in the status line at once.
     PressKey(edit, VK_END);
     const LRESULT caretAtEnd = MAKELRESULT(query.size(), query.size());
-    bool done = WaitUntil([&] {
-        return Send(edit, EM_GETSEL, 0, 0) == caretAtEnd && Status().rfind(kSearchComplete, 0) == 0;
-    });
-    EXPECT_TRUE(done) << "the search for '" << query << "' did not finish; status: '" << Status() << "'";
+    EXPECT_TRUE(WaitUntil([&] { return Send(edit, EM_GETSEL, 0, 0) == caretAtEnd; }))
+        << "Enter on '" << query << "' was not taken";
+}
+
+std::vector<std::string> Program::WaitForSearchEnd(DWORD timeoutMs) {
+    const bool done = WaitUntil([&] { return Status().rfind(kSearchComplete, 0) == 0; }, timeoutMs);
+    EXPECT_TRUE(done) << "the search for '" << WindowText(Item(IDC_MAIN_QUERY))
+                      << "' did not finish; status: '" << Status() << "'";
     return Rows();
 }
+
+bool Program::Answers(DWORD timeoutMs) const {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(main_, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
+int Program::RowCount() const { return static_cast<int>(Send(Item(IDC_MAIN_RESULTS), LVM_GETITEMCOUNT, 0, 0)); }
 
 void Program::Type(HWND field, const std::string& text) const {
     SetWindowTextRemote(field, "");
@@ -209,27 +226,40 @@ void Program::Type(HWND field, const std::string& text) const {
         << "the field did not take the typed text";
 }
 
+namespace {
+
+const size_t kCellTextSize = 32768;
+
+// One cell read through a block borrowed in the program for an LVITEMA and
+// its text; only the text's own length is copied back.
+std::string ReadCell(HWND list, const RemoteBlock& block, int row, int column) {
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = block.Address() + sizeof item;
+    item.cchTextMax = static_cast<int>(kCellTextSize);
+    const char empty = '\0';
+    if (!block.Write(&item, sizeof item) || !block.Write(&empty, 1, sizeof item)) return "(unreadable)";
+    const size_t length = static_cast<size_t>(Send(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(block.Address())));
+    std::vector<char> text(length + 1);
+    if (length >= kCellTextSize || !block.Read(text.data(), length + 1, sizeof item)) return "(unreadable)";
+    text[length] = '\0';
+    return text.data();
+}
+
+}  // namespace
+
 std::vector<std::string> Program::Rows() const {
+    HWND list = Item(IDC_MAIN_RESULTS);
+    RemoteBlock block(info_.hProcess, sizeof(LVITEMA) + kCellTextSize);
     std::vector<std::string> rows;
-    int count = static_cast<int>(Send(Item(IDC_MAIN_RESULTS), LVM_GETITEMCOUNT, 0, 0));
-    for (int row = 0; row < count; ++row) rows.push_back(Cell(row, 0));
+    const int count = RowCount();
+    for (int row = 0; row < count; ++row) rows.push_back(ReadCell(list, block, row, 0));
     return rows;
 }
 
 std::string Program::Cell(int row, int column) const {
-    const size_t textSize = 32768;
-    RemoteBlock block(info_.hProcess, sizeof(LVITEMA) + textSize);
-    std::vector<char> text(textSize);
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = block.Address() + sizeof item;
-    item.cchTextMax = static_cast<int>(textSize);
-    text[0] = '\0';
-    if (!block.Write(&item, sizeof item) || !block.Write(text.data(), 1, sizeof item)) return "(unreadable)";
-    Send(Item(IDC_MAIN_RESULTS), LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(block.Address()));
-    if (!block.Read(text.data(), textSize, sizeof item)) return "(unreadable)";
-    text.back() = '\0';
-    return text.data();
+    RemoteBlock block(info_.hProcess, sizeof(LVITEMA) + kCellTextSize);
+    return ReadCell(Item(IDC_MAIN_RESULTS), block, row, column);
 }
 
 std::string Program::Status() const { return WindowText(Item(IDC_MAIN_STATUS)); }

@@ -50,10 +50,19 @@ public:
     std::vector<std::string> Search(const std::string& query);
     // Presses Enter on whatever the query field holds.
     std::vector<std::string> SearchShownQuery();
+    // Types the query and presses Enter; returns once the program has taken
+    // the key, while the search goes on.
+    void StartSearch(const std::string& query);
+    // Until the status line shows the time of a finished search; its rows.
+    std::vector<std::string> WaitForSearchEnd(DWORD timeoutMs = 15000);
     std::vector<std::string> Rows() const;
+    int RowCount() const;
     // A cell of the result list: the path (0), the line (1) or its text (2).
     std::string Cell(int row, int column) const;
     std::string Status() const;
+
+    // Whether the window takes a message within the time.
+    bool Answers(DWORD timeoutMs) const;
 
     // Types the text into an empty field key by key, as characters reach it
     // from the keyboard, and waits until the field has taken them all.

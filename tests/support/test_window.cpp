@@ -8,6 +8,14 @@
 
 namespace {
 
+WNDPROC StaticProc;
+
+// The search's messages reach it as they reach the main window.
+LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (HandleSearchMessage(message, wParam, lParam)) return 0;
+    return CallWindowProcA(StaticProc, window, message, wParam, lParam);
+}
+
 HWND Child(HWND parent, const char* windowClass, DWORD style, int id) {
     return CreateWindowExA(0, windowClass, "", WS_CHILD | WS_VISIBLE | style, 0, 0, 200, 100, parent,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
@@ -20,6 +28,8 @@ TestWindow::TestWindow() {
     InitCommonControlsEx(&controls);
     App.MainWindow = CreateWindowExA(0, "STATIC", "test", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
                                      GetModuleHandleA(nullptr), nullptr);
+    StaticProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(App.MainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TestWindowProc)));
     Child(App.MainWindow, "EDIT", ES_AUTOHSCROLL, IDC_MAIN_QUERY);
     Child(App.MainWindow, STATUSCLASSNAMEA, CCS_BOTTOM, IDC_MAIN_STATUS);
     App.ResultList = Child(App.MainWindow, WC_LISTVIEWA, LVS_REPORT, IDC_MAIN_RESULTS);
@@ -33,6 +43,7 @@ TestWindow::TestWindow() {
 }
 
 TestWindow::~TestWindow() {
+    EndSearch();
     ReleaseFileIndex();
     DestroyWindow(App.MainWindow);
     App.MainWindow = nullptr;
@@ -47,7 +58,16 @@ void TestWindow::SetQuery(const std::string& query) const {
 std::vector<std::string> TestWindow::Search(const std::string& query) const {
     SetQuery(query);
     SearchCommand();
+    WaitForSearch();
     return Rows();
+}
+
+void WaitForSearch() {
+    MSG message;
+    while (SearchRunning() && GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
 }
 
 std::vector<std::string> TestWindow::Rows() const {

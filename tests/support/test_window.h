@@ -14,10 +14,14 @@ public:
 
     void SetQuery(const std::string& query) const;
     std::vector<std::string> Rows() const;
-    // Runs the Search command for the query and gives back the rows.
+    // Runs the Search command for the query, waits for its end and gives
+    // back the rows.
     std::vector<std::string> Search(const std::string& query) const;
     std::string Status() const;
 };
+
+// Takes the window's messages until the search has ended.
+void WaitForSearch();
 
 // Builds the index from the given search paths (Path1 first).
 void IndexPaths(const std::vector<std::string>& paths);

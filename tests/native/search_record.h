@@ -1,0 +1,18 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/search_engine.h"
+
+// What a search reported, gathered from the engine's threads.
+struct SearchRecord {
+    std::mutex lock;
+    std::vector<std::string> visited, rows;
+    std::vector<unsigned> tones;
+    int finished = 0;
+    bool stopped = false;
+};
+
+SearchEvents RecordingEvents(SearchRecord* record);

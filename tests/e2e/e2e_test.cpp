@@ -426,22 +426,13 @@ protected:
     void ExpectCleanEnd(UINT message, WPARAM wParam) {
         data.Write("a.inc", "needle");
         const std::string exe = Install();
-        const std::string settings = SettingsFileOf(exe);
         home.Write("vantrel.ini", "; kept as written\r\n" + SettingsText({data / "*.inc"}, "C:\\editor.exe"));
-        BackdateFile(settings);
-        const std::string bytes = ReadBytes(settings);
-        const FILETIME written = LastWrite(settings);
+        KeepSettings(SettingsFileOf(exe));
 
         Program program(exe);
         ASSERT_TRUE(program.Started());
         EXPECT_EQ(program.Search("needle"), Rows{data / "a.inc"});
-        PostMessageA(program.Main(), message, wParam, 0);
-        DWORD exitCode = 1;
-        ASSERT_TRUE(program.WaitForExit(&exitCode)) << "the program did not end";
-        EXPECT_EQ(exitCode, 0u);
-        EXPECT_EQ(ReadBytes(settings), bytes);
-        const FILETIME after = LastWrite(settings);
-        EXPECT_EQ(CompareFileTime(&after, &written), 0) << "the settings file was written";
+        ExpectEndLeavingSettings(program, message, wParam);
     }
 };
 

@@ -86,24 +86,14 @@ TEST_F(LiveSearchTest, TheWindowAnswersWhileSearchingAndEscapeStopsKeepingTheRow
 }
 
 TEST_F(LiveSearchTest, ClosingDuringASearchEndsTheProgramWithCodeZeroAndTheSettingsUntouched) {
-    const std::string settings = SettingsFileOf(exe);
-    BackdateFile(settings);
-    const std::string bytes = ReadBytes(settings);
-    const FILETIME written = LastWrite(settings);
-
+    KeepSettings(SettingsFileOf(exe));
     Program program(exe);
     ASSERT_TRUE(program.Started());
     program.StartSearch("needle");
     ASSERT_TRUE(WaitUntil([&] { return program.RowCount() >= 1; }));
     const DWORD close = GetTickCount();
-    PostMessageA(program.Main(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    DWORD exitCode = 1;
-    ASSERT_TRUE(program.WaitForExit(&exitCode)) << "the program did not end";
+    ExpectEndLeavingSettings(program, WM_SYSCOMMAND, SC_CLOSE);
     Report("closing during a search", GetTickCount() - close);
-    EXPECT_EQ(exitCode, 0u);
-    EXPECT_EQ(ReadBytes(settings), bytes);
-    const FILETIME after = LastWrite(settings);
-    EXPECT_EQ(CompareFileTime(&after, &written), 0) << "the settings file was written";
 }
 
 }  // namespace

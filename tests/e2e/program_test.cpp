@@ -90,3 +90,20 @@ void ProgramTest::ClickAndWaitClosed(HWND dialog, int button) {
     PostMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); })) << "the dialog stayed open";
 }
+
+void ProgramTest::KeepSettings(const std::string& settings) {
+    BackdateFile(settings);
+    keptSettings_ = settings;
+    keptBytes_ = ReadBytes(settings);
+    keptWrite_ = LastWrite(settings);
+}
+
+void ProgramTest::ExpectEndLeavingSettings(const Program& program, UINT message, WPARAM wParam) const {
+    PostMessageA(program.Main(), message, wParam, 0);
+    DWORD exitCode = 1;
+    ASSERT_TRUE(program.WaitForExit(&exitCode)) << "the program did not end";
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(ReadBytes(keptSettings_), keptBytes_);
+    const FILETIME after = LastWrite(keptSettings_);
+    EXPECT_EQ(CompareFileTime(&after, &keptWrite_), 0) << "the settings file was written";
+}

@@ -36,6 +36,17 @@ protected:
     HWND OpenOptions(const Program& program) const;
     static void ClickAndWaitClosed(HWND dialog, int button);
 
+    // Backdates the settings file and remembers it as it stands, so that
+    // ExpectEndLeavingSettings can tell whether the program wrote it.
+    void KeepSettings(const std::string& settings);
+    // Ends the program by the message: it must leave with code 0 and the
+    // kept settings file byte for byte and unwritten.
+    void ExpectEndLeavingSettings(const Program& program, UINT message, WPARAM wParam) const;
+
     TempFolder home;
     TempFolder data;
+
+private:
+    std::string keptSettings_, keptBytes_;
+    FILETIME keptWrite_ = {};
 };

@@ -42,15 +42,15 @@ enum { kAhead = 1 << 16 };
 enum { kPathSize = 32768 };
 
 // Each piece is read to a page boundary: the system copies into an aligned
-// buffer at twice the speed. The end of the piece before it, which an
-// occurrence may straddle, is kept just in front.
-enum { kPageSize = 4096, kBufferSize = kMaxQueryLength + kReadPiece + kPageSize };
+// buffer at twice the speed. What the matcher keeps of the piece before it
+// (the end, which a hit may straddle, or an unfinished line) is just in front.
+enum { kPageSize = 4096, kBufferSize = kMaxKept + kReadPiece + kPageSize };
 
 // A reader's own: no reader shares a handle or a buffer with another.
 struct Reader {
     SearchedFile* file;
     char* buffer;  // as allocated
-    char* piece;   // where each piece is read: aligned, with kMaxQueryLength bytes before it
+    char* piece;   // where each piece is read: aligned, with kMaxKept bytes before it
     char* path;
 };
 
@@ -62,9 +62,7 @@ long long NowMs() {
 
 struct SearchRun {
     const char* index;
-    std::string ansi;  // the query's own text, which query.ansi points at
-    QuerySpellings query;
-    bool caseInsensitive;
+    const QueryMatcher* matcher;
     SearchEvents events;
 
     std::atomic<bool> stop{false};
@@ -123,16 +121,14 @@ void ShowProgress(SearchRun& run, const char* path) {
     run.events.visiting(run.events.context, path);
 }
 
-// Reads the open file in pieces, each starting with the last bytes of the
-// one before, as many as the longest spelling sought in it less one, so no
-// occurrence falls between two. Stops at the first hit, at the size, at a
-// short read, or at a stop.
+// Reads the open file in pieces, each starting with what the matcher kept
+// of the one before (the last bytes, which a hit may straddle, or an
+// unfinished line), so no match falls between two. Stops at the first
+// match, at the size, at a short read, or at a stop.
 unsigned char ScanOpenFile(SearchRun& run, Reader& reader, unsigned long long size) {
     unsigned long long remaining = size;
-    unsigned long long offset = 0;  // of the text scanned in the file: UTF-16 hits count on whole characters
     size_t kept = 0;
-    size_t overlap = 0;
-    bool utf16 = false;
+    PieceScan scan;
     while (remaining > 0 && !run.stop.load(std::memory_order_relaxed)) {
         const bool first = remaining == size;
         size_t want = first ? kFirstReadPiece : kReadPiece;
@@ -141,16 +137,13 @@ unsigned char ScanOpenFile(SearchRun& run, Reader& reader, unsigned long long si
         const bool ok = ReadSearchedFile(reader.file, reader.piece, want, &got);
         const char* text = reader.piece - kept;
         const size_t have = kept + got;
-        if (first) {
-            utf16 = StartsWithUtf16Mark(text, have);
-            overlap = SpellingOverlap(run.query, utf16);
-        }
-        if (PieceHoldsQuery(text, have, offset, run.query, utf16, run.caseInsensitive)) return kFound;
+        if (first) BeginFileScan(*run.matcher, text, have, scan);
+        // The end of the file, wherever the size said it was.
+        const bool last = !ok || got < want || got == remaining;
+        if (PieceHoldsMatch(*run.matcher, scan, text, have, last, &kept)) return kFound;
         if (!ok) return kTone400;
-        if (got < want) return 0;  // the end of the file, wherever the size said it was
+        if (got < want) return 0;
         remaining -= got;
-        kept = have < overlap ? have : overlap;
-        offset += have - kept;
         memmove(reader.piece - kept, text + have - kept, kept);
     }
     return 0;
@@ -302,7 +295,7 @@ void PrepareReaders(SearchRun* run, int count) {
     for (int i = 0; i < count; ++i) {
         Reader reader = {NewSearchedFile(), static_cast<char*>(malloc(kBufferSize)), nullptr,
                          static_cast<char*>(malloc(kPathSize))};
-        const uintptr_t afterOverlap = reinterpret_cast<uintptr_t>(reader.buffer) + kMaxQueryLength;
+        const uintptr_t afterOverlap = reinterpret_cast<uintptr_t>(reader.buffer) + kMaxKept;
         reader.piece = reinterpret_cast<char*>((afterOverlap + kPageSize - 1) & ~uintptr_t{kPageSize - 1});
         if (reader.file == nullptr || reader.buffer == nullptr || reader.path == nullptr) {
             DeleteSearchedFile(reader.file);
@@ -340,15 +333,11 @@ int DefaultReaderCount() {
     return processors < kMaxReaders ? static_cast<int>(processors) : kMaxReaders;
 }
 
-SearchRun* StartSearch(const char* index, const QuerySpellings& query, bool caseInsensitive, int readers,
-                       const SearchEvents& events) {
+SearchRun* StartSearch(const char* index, const QueryMatcher& matcher, int readers, const SearchEvents& events) {
     SearchRun* run = new (std::nothrow) SearchRun;
     if (run == nullptr) return nullptr;
     run->index = index;
-    run->ansi = query.ansi;
-    run->query = query;
-    run->query.ansi = run->ansi.c_str();
-    run->caseInsensitive = caseInsensitive;
+    run->matcher = &matcher;
     run->events = events;
     run->cursor = StartIndexWalk(run->index);
     run->results.assign(kAhead, 0);
@@ -386,9 +375,8 @@ void FinishSearch(SearchRun* run) {
     delete run;
 }
 
-bool SearchIndex(const char* index, const QuerySpellings& query, bool caseInsensitive, int readers,
-                 const SearchEvents& events) {
-    SearchRun* run = StartSearch(index, query, caseInsensitive, readers, events);
+bool SearchIndex(const char* index, const QueryMatcher& matcher, int readers, const SearchEvents& events) {
+    SearchRun* run = StartSearch(index, matcher, readers, events);
     if (run == nullptr) return false;
     FinishSearch(run);
     return true;

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "core/query_spellings.h"
+#include "core/query_matcher.h"
 
 // The walk over the file index, the reading and the matching, apart from the
 // system they run on: the file calls come from searched_file.h and the
@@ -56,11 +56,10 @@ int DefaultReaderCount();
 
 struct SearchRun;
 
-// Starts searching every file of the index block for the query's spellings
-// (see PrepareQuerySpellings), which the run copies. The block must stay
+// Starts searching every file of the index block for what the matcher
+// looks for (see PrepareQueryMatcher). The block and the matcher must stay
 // unchanged until FinishSearch. Null when no thread could start.
-SearchRun* StartSearch(const char* index, const QuerySpellings& query, bool caseInsensitive, int readers,
-                       const SearchEvents& events);
+SearchRun* StartSearch(const char* index, const QueryMatcher& matcher, int readers, const SearchEvents& events);
 // Asks the run to stop and returns at once: readers end within a piece.
 void StopSearch(SearchRun* run);
 // The receiver of paced rows is done with the last batch.
@@ -70,5 +69,4 @@ void FinishSearch(SearchRun* run);
 
 // The whole search on the calling thread's behalf: start, wait, finish.
 // False when it could not start.
-bool SearchIndex(const char* index, const QuerySpellings& query, bool caseInsensitive, int readers,
-                 const SearchEvents& events);
+bool SearchIndex(const char* index, const QueryMatcher& matcher, int readers, const SearchEvents& events);

@@ -11,9 +11,10 @@
 // The list's columns: the row's full path, then these two.
 enum { kPathSubItem = 0, kLineSubItem = 1, kTextSubItem = 2 };
 
-// The query's spellings and the case mode that the rows were found with; a
-// later toggle of the case item does not change what these rows' cells show.
-void RememberResultQuery(const QuerySpellings& spellings, bool caseInsensitive);
+// What the rows were found with: the search's matcher, which stays unchanged
+// until the list is emptied; a later toggle of the case or match modes does
+// not change what these rows' cells show. Null: no cells.
+void RememberResultMatcher(const QueryMatcher* matcher);
 
 // The list was emptied: every kept cell goes with its row.
 void ForgetResultLines();

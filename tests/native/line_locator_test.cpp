@@ -35,12 +35,14 @@ struct Found {
 Found Locate(const std::string& bytes, const std::string& query, bool caseInsensitive = false,
              size_t failAt = std::string::npos) {
     static char buffer[kLocatorBufferSize];
-    static QuerySpellings spellings;
-    EXPECT_TRUE(PrepareQuerySpellings(query.c_str(), nullptr, spellings));
+    static QueryMatcher matcher;
+    ReleaseQueryMatcher(matcher);
+    EXPECT_EQ(PrepareQueryMatcher(query.c_str(), nullptr, nullptr, caseInsensitive, false, false, matcher, nullptr),
+              kMatcherReady);
     MemoryFile file{bytes, 0, failAt};
     LineLocation out;
     memset(&out, '#', sizeof out);
-    LocateLine(ReadMemory, &file, buffer, spellings, caseInsensitive, &out);
+    LocateLine(ReadMemory, &file, buffer, matcher, &out);
     EXPECT_EQ(out.text[out.length], '\0');
     return {out.line, out.encoding, std::string(out.text, out.length)};
 }

@@ -38,9 +38,11 @@ protected:
         for (const std::string& p : paths) raw.push_back(p.c_str());
         char* index = BuildPosixFileIndex(raw.data(), static_cast<int>(raw.size()), folder_.c_str());
         last_.reset(new SearchRecord);
-        static QuerySpellings spellings;
-        EXPECT_TRUE(PrepareQuerySpellings(query, nullptr, spellings));  // a Latin-1 query
-        EXPECT_TRUE(SearchIndex(index, spellings, caseInsensitive, DefaultReaderCount(), RecordingEvents(last_.get())));
+        static QueryMatcher matcher;  // a Latin-1 query
+        ReleaseQueryMatcher(matcher);
+        EXPECT_EQ(PrepareQueryMatcher(query, nullptr, nullptr, caseInsensitive, false, false, matcher, nullptr),
+                  kMatcherReady);
+        EXPECT_TRUE(SearchIndex(index, matcher, DefaultReaderCount(), RecordingEvents(last_.get())));
         free(index);
         EXPECT_EQ(last_->finished, 1);
         EXPECT_FALSE(last_->stopped);

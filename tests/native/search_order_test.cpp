@@ -43,10 +43,13 @@ struct Index {
     char* block;
 };
 
-const QuerySpellings& Spellings(const char* query) {
-    static QuerySpellings spellings;
-    EXPECT_TRUE(PrepareQuerySpellings(query, nullptr, spellings));
-    return spellings;
+// A text query; the matcher lives until the next call.
+const QueryMatcher& Matcher(const char* query, bool caseInsensitive) {
+    static QueryMatcher matcher;
+    ReleaseQueryMatcher(matcher);
+    EXPECT_EQ(PrepareQueryMatcher(query, nullptr, nullptr, caseInsensitive, false, false, matcher, nullptr),
+              kMatcherReady);
+    return matcher;
 }
 
 struct Outcome {
@@ -59,7 +62,7 @@ Outcome Search(const Index& index, const char* query, int readers, bool paced = 
     SearchRecord record;
     SearchEvents events = RecordingEvents(&record);
     events.paced = paced;
-    EXPECT_TRUE(SearchIndex(index.block, Spellings(query), true, readers, events));
+    EXPECT_TRUE(SearchIndex(index.block, Matcher(query, true), readers, events));
     EXPECT_EQ(record.finished, 1);
     EXPECT_FALSE(record.stopped);
     return {record.rows, record.tones};
@@ -127,7 +130,7 @@ TEST(SearchOrder, AStopEndsTheRunInsideAHugeFileAndNothingAfterItIsDelivered) {
     SetFakeFiles(files, 0, 0);
 
     SearchRecord record;
-    SearchRun* run = StartSearch(index.block, Spellings("needle"), false, 2, RecordingEvents(&record));
+    SearchRun* run = StartSearch(index.block, Matcher("needle", false), 2, RecordingEvents(&record));
     ASSERT_NE(run, nullptr);
     // The other reader goes on past the huge file while it is being read.
     for (int i = 0; i < 5000 && (FakeReadsOf("/kit/huge.inc") < 10 || FakeReadsOf("/kit/z.inc") == 0); ++i)

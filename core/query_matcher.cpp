@@ -190,7 +190,8 @@ size_t FirstPatternMatch(const QueryMatcher& m, PieceScan& scan, const char* tex
     Utf16Lines lines = {m, text, std::string()};
     size_t best = length;
     if (scan.utf16) {
-        best = lines.FirstMatchingLine(from, wholeEnd, scan.offset, cut, last);
+        const size_t at = lines.FirstMatchingLine(from, wholeEnd, scan.offset, cut, last);
+        if (at < wholeEnd) best = at;
         *encoding = kUtf16Match;
     } else {
         const Form forms[] = {{m.bytes, &CandidateLiteral(*m.bytes, false), kAnsiMatch},
@@ -198,7 +199,7 @@ size_t FirstPatternMatch(const QueryMatcher& m, PieceScan& scan, const char* tex
         for (const Form& form : forms) {
             if (form.encoding == kUtf8Match && !m.utf8InEveryFile) break;
             const size_t at = FirstMatchingLine(form, text, from, wholeEnd, cut, last);
-            if (at < best) {
+            if (at < wholeEnd && at < best) {
                 best = at;
                 *encoding = form.encoding;
                 if (anyWillDo) break;

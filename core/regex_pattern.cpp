@@ -130,12 +130,21 @@ bool RewriteCharacterEscape(const std::string& p, size_t& i, std::string& out) {
     return true;
 }
 
+// Where the rewriting below stands: inside \Q...\E, or a class.
+struct Lexer {
+    bool quoted = false;
+    bool inClass = false;
+    bool classStart = false;  // just after [ or [^, where ] is a member
+};
+
 // One step of the rewriting below: an escape, or one character.
-void RewriteStep(const std::string& p, size_t& i, bool utf8, const unsigned char* leadBytes, bool& quoted,
+void RewriteStep(const std::string& p, size_t& i, bool utf8, const unsigned char* leadBytes, Lexer& lexer,
                  std::string& out) {
+    const bool classStart = lexer.classStart;
+    lexer.classStart = false;
     if (p[i] == '\\' && i + 1 < p.size()) {
-        if (quoted) {
-            if (p[i + 1] == 'E') quoted = false;
+        if (lexer.quoted) {
+            if (p[i + 1] == 'E') lexer.quoted = false;
             out.append(p, i, 2);
             i += 2;
             return;
@@ -143,17 +152,36 @@ void RewriteStep(const std::string& p, size_t& i, bool utf8, const unsigned char
         ++i;
         if (RewriteCharacterEscape(p, i, out)) return;
         out += '\\';
-        if (p[i] == 'Q') quoted = true;
+        if (p[i] == 'Q') lexer.quoted = true;
         if (static_cast<unsigned char>(p[i]) < 0x80) {
             out += p[i++];
             return;
         }
+    } else if (!lexer.quoted && lexer.inClass) {
+        if (p[i] == ']' && !classStart) lexer.inClass = false;
+        if (p[i] == '^' && classStart && p[i - 1] == '[') lexer.classStart = true;
+        if (p[i] == '[' && i + 1 < p.size() && p[i + 1] == ':') {  // [:alpha:] as a whole
+            const size_t end = p.find(":]", i + 2);
+            if (end != std::string::npos) {
+                out.append(p, i, end + 2 - i);
+                i = end + 2;
+                return;
+            }
+        }
+    } else if (!lexer.quoted && p[i] == '[') {
+        lexer.inClass = true;
+        lexer.classStart = true;
     }
     const bool lead = !utf8 && leadBytes != nullptr && leadBytes[static_cast<unsigned char>(p[i])] && i + 1 < p.size();
     const Rune r = NextCharacter(p, i, utf8);
+    // A character of two bytes stays one where it can: a group of its bytes
+    // outside a class (a class takes each byte alone). A trail byte is never
+    // a metacharacter.
+    const bool group = lead && !lexer.inClass && !lexer.quoted;
+    if (group) out += "(?:";
     AppendUtf8(out, HasStandIn(r) ? StandIn(r) : r);
-    // A trail byte is no character of its own, and never a metacharacter.
     if (lead) AppendUtf8(out, kStandInBmp + static_cast<unsigned char>(p[i++]));
+    if (group) out += ')';
 }
 
 // The pattern in UTF-8 with every character from 0x80 up, typed or escaped
@@ -163,11 +191,11 @@ void RewriteStep(const std::string& p, size_t& i, bool utf8, const unsigned char
 std::string WithStandIns(const std::string& p, bool utf8, const unsigned char* leadBytes,
                          std::vector<size_t>& origin) {
     std::string out;
-    bool quoted = false;
+    Lexer lexer;
     origin.clear();
     for (size_t i = 0; i < p.size();) {
         const size_t start = i;
-        RewriteStep(p, i, utf8, leadBytes, quoted, out);
+        RewriteStep(p, i, utf8, leadBytes, lexer, out);
         origin.resize(out.size(), start);
     }
     origin.push_back(p.size());
@@ -183,7 +211,8 @@ struct Range {
 };
 typedef std::vector<Range> Ranges;
 
-const char kNoMatch[] = "[^\\x00-\\x{10ffff}]";
+// No position is both a word boundary and none; valid in either encoding.
+const char kNoMatch[] = "\\b\\B";
 const char kNonWord[] = "[\\x00-\\x09\\x0b-/:-@\\[-\\^`{-\\x7f]";
 
 // How one node is printed: as it is; only those of its nonempty matches

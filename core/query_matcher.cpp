@@ -78,15 +78,21 @@ bool LineMatches(const CompiledPattern& p, const char* text, size_t start, size_
 // match; to when none does. A candidate, from the literal or the whole-text
 // scan, narrows each step to one line.
 size_t FirstMatchingLine(const Form& form, const char* text, size_t from, size_t to, bool cut, bool last) {
-    for (size_t at = from; at < to;) {
-        const size_t candidate = form.literal->empty()
-                                     ? NextCandidate(*form.pattern, text, at, to)
-                                     : at + FindText(text + at, to - at, form.literal->c_str(), true);
-        if (candidate >= to) return to;
+    // The last line of a file without a line end may hold an empty match at to.
+    const bool openEnd = last && (to == from || text[to - 1] != '\n');
+    for (size_t at = from; at < to || (openEnd && at == to);) {
+        size_t candidate = to;
+        if (!form.literal->empty()) {
+            candidate = at + FindText(text + at, to - at, form.literal->c_str(), true);
+            if (candidate >= to) return to;
+        } else if (!NextCandidate(*form.pattern, text, at, to, &candidate) || (candidate == to && !openEnd)) {
+            return to;
+        }
         const size_t start = LineStartBefore(text, at, candidate);
         const size_t end = LineEndAfter(text, candidate, to);
         const bool hasEnd = end < to || !last;
         if (LineMatches(*form.pattern, text, start, end, hasEnd, cut && start == from)) return start;
+        if (end == to) break;
         at = end + 1;
     }
     return to;
@@ -305,11 +311,13 @@ void BeginFileScan(const QueryMatcher& matcher, const char* text, size_t length,
     scan.textStart = 0;
     if (scan.utf16) scan.textStart = 2;
     else if (length >= 3 && memcmp(text, "\xEF\xBB\xBF", 3) == 0) scan.textStart = 3;
-    // Whole words: the character on either side of a hit comes along.
+    // Whole words: a hit with a character on either side comes along, so
+    // that one left undecided at a piece's end is seen whole in the next,
+    // whatever the pieces' sizes.
     const QuerySpellings& s = matcher.spellings;
     size_t longest = s.ansiLength > s.utf8Length ? s.ansiLength : s.utf8Length;
     if (scan.utf16 && s.utf16Length > longest) longest = s.utf16Length;
-    scan.overlap = matcher.wholeWords ? longest + (scan.utf16 ? 2 : 1) : SpellingOverlap(s, scan.utf16);
+    scan.overlap = matcher.wholeWords ? longest + (scan.utf16 ? 4 : 2) : SpellingOverlap(s, scan.utf16);
     // Pieces of a UTF-16 file begin on whole characters.
     if (scan.utf16) scan.overlap += scan.overlap & 1;
 }

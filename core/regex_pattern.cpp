@@ -775,10 +775,11 @@ bool FindInLine(const CompiledPattern& pattern, const char* line, size_t length,
     return true;
 }
 
-size_t NextCandidate(const CompiledPattern& pattern, const char* text, size_t from, size_t to) {
+bool NextCandidate(const CompiledPattern& pattern, const char* text, size_t from, size_t to, size_t* at) {
     StringPiece match;
-    if (!pattern.scan->Match(StringPiece(text, to), from, to, RE2::UNANCHORED, &match, 1)) return to;
-    return static_cast<size_t>(match.data() - text);
+    if (!pattern.scan->Match(StringPiece(text, to), from, to, RE2::UNANCHORED, &match, 1)) return false;
+    *at = static_cast<size_t>(match.data() - text);
+    return true;
 }
 
 const std::string& CandidateLiteral(const CompiledPattern& pattern, bool asciiOnly) {

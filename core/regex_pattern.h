@@ -51,11 +51,11 @@ struct MatchSpan {
 bool FindInLine(const CompiledPattern& pattern, const char* line, size_t length, size_t from, bool goesOn,
                 MatchSpan* span);
 
-// Somewhere in text[from, to), which holds whole lines, where a match may
-// lie: to when surely none does. Only lines around a candidate need to be
-// tried with FindInLine; it scans text whole, without the cost of a call
-// per line.
-size_t NextCandidate(const CompiledPattern& pattern, const char* text, size_t from, size_t to);
+// Somewhere in text[from, to], which holds whole lines, where a match may
+// lie (an empty one may lie at to); false when surely none does. Only the
+// line around a candidate needs to be tried with FindInLine; it scans text
+// whole, without the cost of a call per line.
+bool NextCandidate(const CompiledPattern& pattern, const char* text, size_t from, size_t to, size_t* at);
 
 // A string that every match holds, with its ASCII letters in lower case, to
 // find candidate lines with a plain case-insensitive search; empty when the

@@ -149,8 +149,8 @@ int main(int argc, char** argv) {
         {"once", kPlantedQueries[kOncePerFileQuery].text, 0, false, false},
         {"frequent", kPlantedQueries[kFrequentQuery].text, 0, false, false},
         {"-E MessageBox[AW]", "MessageBox[AW]", 0, false, true},
-        {"^#define\\s+WM_", "^#define\\s+WM_", 0, false, true},
-        {"\\w+Ex\\(", "\\w+Ex\\(", 0, false, true},
+        {"-E ^#define\\s+WM_", "^#define\\s+WM_", 0, false, true},
+        {"-E \\w+Ex\\(", "\\w+Ex\\(", 0, false, true},
     };
     for (const auto& q : queries)
         for (int readers : {1, many})

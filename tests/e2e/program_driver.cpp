@@ -311,11 +311,12 @@ void Program::Focus(int id) const { Send(main_, WM_NEXTDLGCTL, reinterpret_cast<
 
 void Program::Press(HWND window, UINT virtualKey) const { PressKey(window, virtualKey); }
 
-void Program::PressWithControl(UINT virtualKey) const {
+void Program::PressWith(UINT modifier, UINT virtualKey) const {
     SetForegroundWindow(main_);
     EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main_; })) << "the program is not in front";
     INPUT keys[4] = {};
-    const WORD order[4] = {VK_CONTROL, static_cast<WORD>(virtualKey), static_cast<WORD>(virtualKey), VK_CONTROL};
+    const WORD order[4] = {static_cast<WORD>(modifier), static_cast<WORD>(virtualKey), static_cast<WORD>(virtualKey),
+                           static_cast<WORD>(modifier)};
     for (int i = 0; i < 4; ++i) {
         keys[i].type = INPUT_KEYBOARD;
         keys[i].ki.wVk = order[i];
@@ -323,6 +324,26 @@ void Program::PressWithControl(UINT virtualKey) const {
         keys[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
     }
     EXPECT_EQ(SendInput(4, keys, sizeof keys[0]), 4u);
+}
+
+HWND Program::OpenPopupMenu() const {
+    struct Search {
+        DWORD process;
+        HWND found;
+    } search = {info_.dwProcessId, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            Search& s = *reinterpret_cast<Search*>(context);
+            char name[16] = "";
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            GetClassNameA(window, name, sizeof name);
+            if (process != s.process || lstrcmpA(name, "#32768") != 0 || !IsWindowVisible(window)) return TRUE;
+            s.found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 void Program::Settle() const {

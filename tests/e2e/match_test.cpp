@@ -49,8 +49,8 @@ TEST_F(MatchTest, WholeWordsAndPatternsFromTheMenuAndTheirKeys) {
     data.Write("b.inc", "x = Reopen;\r\nOpen(1)\r\n");
     data.Write("c.inc", "#define X 1\r\n#define  WM_PAINT 0x000F\r\n");
     data.Write("costly.inc", std::string(30000, 'a') + "!\r\n");
+    home.Write("vantrel_recording.ini", SettingsText({data / "*.inc"}));
     const std::string exe = Install("vantrel_recording.exe");
-    home.Write("vantrel.ini", SettingsText({data / "*.inc"}));
     Program program(exe);
     ASSERT_TRUE(program.Started());
 
@@ -75,6 +75,7 @@ TEST_F(MatchTest, WholeWordsAndPatternsFromTheMenuAndTheirKeys) {
     const MenuLook both = MatchMenu(program);
     EXPECT_NE(both.top, off.top);
     EXPECT_EQ(both.bottom, words.bottom);
+    program.Focus(IDC_MAIN_QUERY);  // Enter on the list would open its row
     EXPECT_EQ(program.Search("^#define\\s+WM_[A-Z]+"), Rows{data / "c.inc"});
     EXPECT_EQ(program.Cell(0, kLineColumn), "2");
     EXPECT_EQ(program.Cell(0, kTextColumn), "#define  WM_PAINT 0x000F");

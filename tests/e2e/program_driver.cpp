@@ -326,23 +326,29 @@ void Program::PressWith(UINT modifier, UINT virtualKey) const {
     EXPECT_EQ(SendInput(4, keys, sizeof keys[0]), 4u);
 }
 
+namespace {
+
+struct PopupSearch {
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK FindPopupMenu(HWND window, LPARAM context) {
+    PopupSearch& search = *reinterpret_cast<PopupSearch*>(context);
+    char name[16] = "";
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    GetClassNameA(window, name, sizeof name);
+    if (process != search.process || lstrcmpA(name, "#32768") != 0 || !IsWindowVisible(window)) return TRUE;
+    search.found = window;
+    return FALSE;
+}
+
+}  // namespace
+
 HWND Program::OpenPopupMenu() const {
-    struct Search {
-        DWORD process;
-        HWND found;
-    } search = {info_.dwProcessId, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            Search& s = *reinterpret_cast<Search*>(context);
-            char name[16] = "";
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            GetClassNameA(window, name, sizeof name);
-            if (process != s.process || lstrcmpA(name, "#32768") != 0 || !IsWindowVisible(window)) return TRUE;
-            s.found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    PopupSearch search = {info_.dwProcessId, nullptr};
+    EnumWindows(FindPopupMenu, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

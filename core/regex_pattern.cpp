@@ -35,8 +35,9 @@ namespace {
 // Below this, a literal finds too many candidates to beat scanning whole.
 const size_t kMinCandidateLiteral = 3;
 
-// Each program's memory, its lazily built automata included. The engine
-// holds at most four (two encodings, each with a whole-text scan).
+// Each program's memory, its lazily built automata included. Of the six a
+// matcher holds (two encodings, each for a line, for whole lines and for its
+// literals), a file is scanned with two, or four for a pattern outside ASCII.
 const int64_t kPatternMemory = 2 << 20;
 
 // --- Stand-ins for characters outside ASCII -------------------------------

@@ -9,7 +9,7 @@ enum {
     WM_APP_SEARCH_PROGRESS = WM_APP + 1,  // lParam: the path being read, malloc'ed
     WM_APP_SEARCH_ROWS,                   // lParam: a RowBatch
     WM_APP_SEARCH_END,                    // lParam: the tick count at its end
-    WM_APP_SEARCH_STOPPED,                // the same, for a run that could not go on
+    WM_APP_SEARCH_STOPPED,                // the same, for a run that stopped before its end
 };
 
 // The Search command: stops a search that runs, empties the result list and

@@ -200,8 +200,8 @@ size_t FirstPatternMatch(const QueryMatcher& m, PieceScan& scan, const char* tex
         if (at < wholeEnd) best = at;
         *encoding = kUtf16Match;
     } else {
-        const Form forms[] = {{m.bytes, &CandidateLiteral(*m.bytes, false), kAnsiMatch},
-                              {m.utf8, &CandidateLiteral(*m.bytes, true), kUtf8Match}};
+        const Form forms[] = {{m.bytes.get(), &CandidateLiteral(*m.bytes, false), kAnsiMatch},
+                              {m.utf8.get(), &CandidateLiteral(*m.bytes, true), kUtf8Match}};
         for (const Form& form : forms) {
             if (form.encoding == kUtf8Match && !m.utf8InEveryFile) break;
             const size_t at = FirstMatchingLine(form, text, from, wholeEnd, cut, last);
@@ -282,10 +282,12 @@ MatcherResult PrepareQueryMatcher(const char* ansi, const char16_t* wide, const 
     // The ANSI form first: a fault's part of the pattern is shown as typed.
     const QuerySpellings& s = matcher.spellings;
     PatternFault fault;
-    matcher.bytes = CompilePattern(s.ansi, kBytePattern, leadBytes, caseInsensitive, wholeWords, &fault);
+    matcher.bytes.reset(CompilePattern(s.ansi, kBytePattern, leadBytes, caseInsensitive, wholeWords, &fault),
+                        FreePattern);
     if (matcher.bytes != nullptr)
-        matcher.utf8 = CompilePattern(s.utf8Length != 0 ? s.utf8 : s.ansi, kUtf8Pattern, nullptr, caseInsensitive,
-                                      wholeWords, &fault);
+        matcher.utf8.reset(CompilePattern(s.utf8Length != 0 ? s.utf8 : s.ansi, kUtf8Pattern, nullptr,
+                                          caseInsensitive, wholeWords, &fault),
+                           FreePattern);
     if (matcher.utf8 == nullptr) {
         ReleaseQueryMatcher(matcher);
         error->position = fault.position;
@@ -298,10 +300,13 @@ MatcherResult PrepareQueryMatcher(const char* ansi, const char16_t* wide, const 
 }
 
 void ReleaseQueryMatcher(QueryMatcher& matcher) {
-    FreePattern(matcher.bytes);
-    FreePattern(matcher.utf8);
-    matcher.bytes = nullptr;
-    matcher.utf8 = nullptr;
+    matcher.bytes.reset();
+    matcher.utf8.reset();
+}
+
+void CopyQueryMatcher(const QueryMatcher& from, QueryMatcher& to) {
+    to = from;
+    to.spellings.ansi = to.query;
 }
 
 void BeginFileScan(const QueryMatcher& matcher, const char* text, size_t length, PieceScan& scan) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <stddef.h>
 
+#include <memory>
 #include <string>
 
 #include "core/literal_query.h"
@@ -9,8 +10,9 @@
 // What a search looks for, whatever the mode: the query as text (its
 // spellings, see query_spellings.h), as whole words, or as a pattern (see
 // regex_pattern.h), in either case mode. Prepared once per search, then
-// only read, so any number of readers share it. The search engine, the
-// line locator and the benchmark scan files through it piece by piece.
+// only read, so any number of readers share it, and copies of it share its
+// compiled patterns. The search engine, the line locator and the benchmark
+// scan files through it piece by piece.
 //
 // A pattern is matched line by line, in the same encodings as a text: its
 // bytes in the ANSI code page in every file, its UTF-8 form in every file
@@ -34,8 +36,8 @@ struct QueryMatcher {
     bool caseInsensitive;
     bool wholeWords;
     bool pattern;
-    CompiledPattern* bytes;    // pattern: the ANSI bytes, one character each
-    CompiledPattern* utf8;     // pattern: UTF-8, also for the lines of UTF-16 files
+    std::shared_ptr<const CompiledPattern> bytes;  // pattern: the ANSI bytes, one character each
+    std::shared_ptr<const CompiledPattern> utf8;   // pattern: UTF-8, also for the lines of UTF-16 files
     bool utf8InEveryFile;      // the pattern holds characters outside ASCII
     std::string utf16Literal;  // pattern: a candidate literal in UTF-16 LE; empty for none
 };
@@ -56,6 +58,10 @@ MatcherResult PrepareQueryMatcher(const char* ansi, const char16_t* wide, const 
                                   bool caseInsensitive, bool wholeWords, bool pattern, QueryMatcher& matcher,
                                   PatternError* error);
 void ReleaseQueryMatcher(QueryMatcher& matcher);
+
+// A copy that lives on its own: it shares only the compiled patterns, which
+// are only read and last as long as any copy.
+void CopyQueryMatcher(const QueryMatcher& from, QueryMatcher& to);
 
 // A reader's knowledge of the file it scans: where the piece lies, and what
 // the first piece said about the file.

@@ -759,7 +759,7 @@ CompiledPattern* CompilePattern(const std::string& pattern, PatternEncoding enco
     return p.release();
 }
 
-void FreePattern(CompiledPattern* pattern) { delete pattern; }
+void FreePattern(const CompiledPattern* pattern) { delete pattern; }
 
 bool FindInLine(const CompiledPattern& pattern, const char* line, size_t length, size_t from, bool goesOn,
                 MatchSpan* span) {

@@ -35,7 +35,7 @@ struct PatternFault {
 CompiledPattern* CompilePattern(const std::string& pattern, PatternEncoding encoding,
                                 const unsigned char* leadBytes, bool caseInsensitive, bool wholeWords,
                                 PatternFault* fault);
-void FreePattern(CompiledPattern* pattern);
+void FreePattern(const CompiledPattern* pattern);
 
 struct MatchSpan {
     size_t begin, end;

@@ -48,12 +48,20 @@ void KeepOverlap(PieceScan& scan, size_t length, size_t* keep) {
 
 // --- Patterns ---------------------------------------------------------------
 
-// One encoding of a pattern, and the literal that finds its candidate lines.
+// One encoding of a pattern, the literal that finds its candidate lines and
+// the others each of them must hold.
 struct Form {
     const CompiledPattern* pattern;
     const std::string* literal;
+    const std::vector<std::string>* others;
     MatchEncoding encoding;
 };
+
+bool HoldsOthers(const Form& form, const char* line, size_t length) {
+    for (const std::string& other : *form.others)
+        if (FindText(line, length, other.c_str(), true) == length) return false;
+    return true;
+}
 
 size_t LineEndAfter(const char* text, size_t at, size_t to) {
     const void* lf = memchr(text + at, '\n', to - at);
@@ -91,7 +99,9 @@ size_t FirstMatchingLine(const Form& form, const char* text, size_t from, size_t
         const size_t start = LineStartBefore(text, at, candidate);
         const size_t end = LineEndAfter(text, candidate, to);
         const bool hasEnd = end < to || !last;
-        if (LineMatches(*form.pattern, text, start, end, hasEnd, cut && start == from)) return start;
+        if (HoldsOthers(form, text + start, end - start) &&
+            LineMatches(*form.pattern, text, start, end, hasEnd, cut && start == from))
+            return start;
         if (end == to) break;
         at = end + 1;
     }
@@ -200,8 +210,9 @@ size_t FirstPatternMatch(const QueryMatcher& m, PieceScan& scan, const char* tex
         if (at < wholeEnd) best = at;
         *encoding = kUtf16Match;
     } else {
-        const Form forms[] = {{m.bytes.get(), &CandidateLiteral(*m.bytes, false), kAnsiMatch},
-                              {m.utf8.get(), &CandidateLiteral(*m.bytes, true), kUtf8Match}};
+        const Form forms[] = {
+            {m.bytes.get(), &CandidateLiteral(*m.bytes, false), &OtherLiterals(*m.bytes, false), kAnsiMatch},
+            {m.utf8.get(), &CandidateLiteral(*m.bytes, true), &OtherLiterals(*m.bytes, true), kUtf8Match}};
         for (const Form& form : forms) {
             if (form.encoding == kUtf8Match && !m.utf8InEveryFile) break;
             const size_t at = FirstMatchingLine(form, text, from, wholeEnd, cut, last);

@@ -569,6 +569,7 @@ struct CompiledPattern {
     std::unique_ptr<RE2> plain;  // the pattern alone, without whole words: what the literals come from
     int groups;                  // of line: the match is whichever one took part; 0: the whole match
     std::string literal, asciiLiteral;
+    std::vector<std::string> others, asciiOthers;
     bool utf8;
     bool dbcs;
     unsigned char leadBytes[256];
@@ -710,9 +711,26 @@ std::string RequiredString(const LiteralQuery& q) {
     }
 }
 
-std::string CandidateFrom(const LiteralQuery& q) {
-    const std::string s = RequiredString(q);
-    return s.size() >= kMinCandidateLiteral ? s : std::string();
+// The longest required string to search for, and the other strings an AND
+// holds, to check its candidates with.
+void CandidatesFrom(const LiteralQuery& q, std::string& literal, std::vector<std::string>& others) {
+    literal = RequiredString(q);
+    others.clear();
+    if (literal.size() < kMinCandidateLiteral) {
+        literal.clear();
+        return;
+    }
+    if (q.kind != LiteralQuery::kAnd) return;
+    bool passed = false;  // the part the literal comes from
+    for (const LiteralQuery& part : q.parts) {
+        const std::string s = RequiredString(part);
+        if (s.empty()) continue;
+        if (!passed && s == literal) {
+            passed = true;
+            continue;
+        }
+        others.push_back(s);
+    }
 }
 
 }  // namespace
@@ -753,8 +771,8 @@ CompiledPattern* CompilePattern(const std::string& pattern, PatternEncoding enco
         return nullptr;
     if (!utf8) {
         std::unique_ptr<Prefilter> filter(Prefilter::FromRE2(p->plain.get()));
-        p->literal = CandidateFrom(FromPrefilter(filter.get(), *p, false));
-        p->asciiLiteral = CandidateFrom(FromPrefilter(filter.get(), *p, true));
+        CandidatesFrom(FromPrefilter(filter.get(), *p, false), p->literal, p->others);
+        CandidatesFrom(FromPrefilter(filter.get(), *p, true), p->asciiLiteral, p->asciiOthers);
     }
     return p.release();
 }
@@ -785,6 +803,10 @@ bool NextCandidate(const CompiledPattern& pattern, const char* text, size_t from
 
 const std::string& CandidateLiteral(const CompiledPattern& pattern, bool asciiOnly) {
     return asciiOnly ? pattern.asciiLiteral : pattern.literal;
+}
+
+const std::vector<std::string>& OtherLiterals(const CompiledPattern& pattern, bool asciiOnly) {
+    return asciiOnly ? pattern.asciiOthers : pattern.others;
 }
 
 LiteralQuery PatternLiterals(const CompiledPattern& pattern, bool asciiOnly) {

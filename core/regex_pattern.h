@@ -2,6 +2,7 @@
 #include <stddef.h>
 
 #include <string>
+#include <vector>
 
 #include "core/literal_query.h"
 
@@ -63,6 +64,10 @@ bool NextCandidate(const CompiledPattern& pattern, const char* text, size_t from
 // ASCII characters in such a string, which the same pattern in another
 // encoding holds too.
 const std::string& CandidateLiteral(const CompiledPattern& pattern, bool asciiOnly);
+
+// Other strings that every match holds, alike: a candidate line without
+// all of them cannot match, and is passed over without asking the pattern.
+const std::vector<std::string>& OtherLiterals(const CompiledPattern& pattern, bool asciiOnly);
 
 // The literals every match must hold, as the library derives them; with
 // asciiOnly each literal is reduced to its runs of ASCII characters, which

@@ -48,6 +48,15 @@ void KeepOverlap(PieceScan& scan, size_t length, size_t* keep) {
 
 // --- Patterns ---------------------------------------------------------------
 
+// A whole-text scan goes this many bytes of whole lines at a time, and a
+// search for a literal confirms this many candidate lines at a time, between
+// looks at the stop: a pattern slow on its text (RE2 falls back from its
+// automaton to a simulation, which can be as slow as a few MB/s) still stops
+// within milliseconds.
+enum { kScanSlice = 16 << 10, kCandidatesBetweenLooks = 64 };
+
+bool Stopped(const std::atomic<bool>* stop) { return stop != nullptr && stop->load(std::memory_order_relaxed); }
+
 // One encoding of a pattern, the literal that finds its candidate lines and
 // the others each of them must hold.
 struct Form {
@@ -85,16 +94,27 @@ bool LineMatches(const CompiledPattern& p, const char* text, size_t start, size_
 // The start of the first line in text[from, to), whole lines, that holds a
 // match; to when none does. A candidate, from the literal or the whole-text
 // scan, narrows each step to one line.
-size_t FirstMatchingLine(const Form& form, const char* text, size_t from, size_t to, bool cut, bool last) {
+size_t FirstMatchingLine(const Form& form, const char* text, size_t from, size_t to, bool cut, bool last,
+                         const std::atomic<bool>* stop) {
     // The last line of a file without a line end may hold an empty match at to.
     const bool openEnd = last && (to == from || text[to - 1] != '\n');
+    unsigned candidates = 0;
     for (size_t at = from; at < to || (openEnd && at == to);) {
         size_t candidate = to;
         if (!form.literal->empty()) {
             candidate = at + FindText(text + at, to - at, form.literal->c_str(), true);
-            if (candidate >= to) return to;
-        } else if (!NextCandidate(*form.pattern, text, at, to, &candidate) || (candidate == to && !openEnd)) {
-            return to;
+            if (candidate >= to || (++candidates % kCandidatesBetweenLooks == 0 && Stopped(stop))) return to;
+        } else {
+            for (;;) {
+                const size_t slice = to - at > kScanSlice ? LineEndAfter(text, at + kScanSlice, to) : to;
+                const size_t sliceEnd = slice < to ? slice + 1 : to;
+                const bool atEnd = sliceEnd == to;
+                if (NextCandidate(*form.pattern, text, at, sliceEnd, &candidate) &&
+                    (candidate < sliceEnd || (atEnd && openEnd)))
+                    break;
+                if (atEnd || Stopped(stop)) return to;
+                at = sliceEnd;
+            }
         }
         const size_t start = LineStartBefore(text, at, candidate);
         const size_t end = LineEndAfter(text, candidate, to);
@@ -169,9 +189,12 @@ struct Utf16Lines {
         Utf16ToUtf8(text, start, end, line);
         return FindInLine(*m.utf8, line.data(), line.size(), from, goesOn, nullptr);
     }
-    size_t FirstMatchingLine(size_t from, size_t to, unsigned long long offset, bool cut, bool last) {
+    size_t FirstMatchingLine(size_t from, size_t to, unsigned long long offset, bool cut, bool last,
+                             const std::atomic<bool>* stop) {
         const std::string& literal = m.utf16Literal;
+        unsigned lines = 0;
         for (size_t at = from; at < to;) {
+            if (++lines % kCandidatesBetweenLooks == 0 && Stopped(stop)) return to;
             size_t candidate = at;
             if (!literal.empty())
                 candidate = at + FindUtf16Text(text + at, to - at, offset + at, literal.data(), literal.size(), true);
@@ -206,7 +229,7 @@ size_t FirstPatternMatch(const QueryMatcher& m, PieceScan& scan, const char* tex
     Utf16Lines lines = {m, text, std::string()};
     size_t best = length;
     if (scan.utf16) {
-        const size_t at = lines.FirstMatchingLine(from, wholeEnd, scan.offset, cut, last);
+        const size_t at = lines.FirstMatchingLine(from, wholeEnd, scan.offset, cut, last, scan.stop);
         if (at < wholeEnd) best = at;
         *encoding = kUtf16Match;
     } else {
@@ -215,7 +238,7 @@ size_t FirstPatternMatch(const QueryMatcher& m, PieceScan& scan, const char* tex
             {m.utf8.get(), &CandidateLiteral(*m.bytes, true), &OtherLiterals(*m.bytes, true), kUtf8Match}};
         for (const Form& form : forms) {
             if (form.encoding == kUtf8Match && !m.utf8InEveryFile) break;
-            const size_t at = FirstMatchingLine(form, text, from, wholeEnd, cut, last);
+            const size_t at = FirstMatchingLine(form, text, from, wholeEnd, cut, last, scan.stop);
             if (at < wholeEnd && at < best) {
                 best = at;
                 *encoding = form.encoding;
@@ -320,7 +343,9 @@ void CopyQueryMatcher(const QueryMatcher& from, QueryMatcher& to) {
     to.spellings.ansi = to.query;
 }
 
-void BeginFileScan(const QueryMatcher& matcher, const char* text, size_t length, PieceScan& scan) {
+void BeginFileScan(const QueryMatcher& matcher, const char* text, size_t length, PieceScan& scan,
+                   const std::atomic<bool>* stop) {
+    scan.stop = stop;
     scan.offset = 0;
     scan.utf16 = StartsWithUtf16Mark(text, length);
     scan.midLine = false;

@@ -1,6 +1,7 @@
 #pragma once
 #include <stddef.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -71,10 +72,14 @@ struct PieceScan {
     bool midLine;               // pattern: the piece begins inside a line cut short
     size_t overlap;             // text: the bytes of a piece that begin the next
     size_t textStart;           // where the first line's text begins: after the mark
+    // When set, a pattern's scan looks at it between slices of a piece and
+    // gives up, finding nothing, once it holds: a slow pattern still stops soon.
+    const std::atomic<bool>* stop;
 };
 
-// Before the file's first piece, given that piece.
-void BeginFileScan(const QueryMatcher& matcher, const char* text, size_t length, PieceScan& scan);
+// Before the file's first piece, given that piece; stop may be null.
+void BeginFileScan(const QueryMatcher& matcher, const char* text, size_t length, PieceScan& scan,
+                   const std::atomic<bool>* stop = nullptr);
 
 // Whether text[0, length), the next piece (with what was kept of the one
 // before it in front), holds a match; last when the file ends with it. Sets

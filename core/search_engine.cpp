@@ -154,7 +154,7 @@ unsigned char ScanOpenFile(SearchRun& run, Reader& reader, unsigned long long si
         const bool ok = ReadSearchedFile(reader.file, reader.piece, want, &got);
         const char* text = reader.piece - kept;
         const size_t have = kept + got;
-        if (first) BeginFileScan(run.matcher, text, have, scan);
+        if (first) BeginFileScan(run.matcher, text, have, scan, &run.stop);
         // The end of the file, wherever the size said it was.
         const bool last = !ok || got < want || got == remaining;
         if (PieceHoldsMatch(run.matcher, scan, text, have, last, &kept)) return kFound;

@@ -309,6 +309,25 @@ TEST(Patterns, CostlyPatternsEndInBoundedTime) {
     }
 }
 
+// A pattern whose automaton gives up on this text is matched at a few MB/s;
+// a stop is still seen within one slice of a piece.
+TEST(Patterns, AStopEndsTheScanOfAPieceWithinASlice) {
+    std::string piece;
+    for (unsigned i = 0; piece.size() < kReadPiece; ++i)
+        piece += "mov" + std::to_string(i * 2654435761u) + ", eax ; the loop's bound\n";
+    piece.resize(kReadPiece);
+    Prepared p;
+    Prepare(p, "[a-q][^u-z]{13}Q", kPattern, false);
+    ASSERT_EQ(p.result, kMatcherReady);
+    const std::atomic<bool> stop{true};
+    PieceScan scan;
+    BeginFileScan(*p.matcher, piece.data(), piece.size(), scan, &stop);
+    size_t keep = 0;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(PieceHoldsMatch(*p.matcher, scan, piece.data(), piece.size(), false, &keep));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+}
+
 TEST(Patterns, RequiredLiteralsForChoosingFiles) {
     Prepared p;
     Prepare(p, "GetQuantum\\w+Capacitor[AW]", kPattern, false);

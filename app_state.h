@@ -44,12 +44,10 @@ struct AppState {
     char FullPath[kLongPathSize];
     char ElapsedText[kDecimalTextSize];
     int CaseInsensitive;  // 1: case-insensitive, 0: case-sensitive
-    int HitCount;         // rows of this run, and where the next one goes
 
     WIN32_FIND_DATAW FindData;  // wide: the ANSI listing loses names outside the code page
     OPENFILENAMEA OpenRequest;
     char OpenFileName[kTextSize];
-    LVITEMA Row;
     LVCOLUMNA Column;
 
     // The search running on threads of its own, or stopped and still ending.

@@ -43,6 +43,8 @@ public:
     HWND Main() const { return main_; }
     DWORD Id() const { return info_.dwProcessId; }
     HANDLE Process() const { return info_.hProcess; }
+    // The thread that runs the program's windows.
+    HANDLE Thread() const { return info_.hThread; }
     HWND Item(int id) const { return GetDlgItem(main_, id); }
 
     // Types the query, presses Enter and waits until the run is over; the

@@ -74,6 +74,16 @@ int NextCopiedRow(int only, int row) {
     return static_cast<int>(SendMessageA(App.ResultList, LVM_GETNEXTITEM, row, LVNI_SELECTED));
 }
 
+// Another program may hold the clipboard for a moment: a clipboard manager,
+// or the system itself right after the last copy.
+bool OpenClipboardSoon() {
+    for (int attempt = 0; attempt < 25; ++attempt) {
+        if (OpenClipboard(App.MainWindow)) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
 // Full paths joined by CR LF, with none after the last, as text. Each path
 // is measured in bytes here: a list control's own count of a text may be in
 // characters, fewer than its bytes under a double-byte code page.
@@ -101,7 +111,7 @@ void CopyPaths(int only) {
     }
     text[used] = '\0';
     GlobalUnlock(block);
-    if (OpenClipboard(App.MainWindow)) {
+    if (OpenClipboardSoon()) {
         EmptyClipboard();
         if (SetClipboardData(CF_TEXT, block) != nullptr) block = nullptr;  // the clipboard owns it now
         CloseClipboard();

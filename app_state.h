@@ -83,6 +83,7 @@ const char kCaseSensitiveItem[] = "&Case-Sensitive";
 const char kAboutCredit[] = "Finds which files of a set contain a piece of text.";
 const char kOpenFilter[] = "All Files\0*.*\0";
 const char kOpenTitle[] = "Select a file of the type you wish to search: ";
+const char kDialogClass[] = "#32770";  // the system's class of every dialog box
 const char kSettingsSection[] = "TRESKO";
 const char* const kSettingsKeys[kSlotCount] = {"Path1", "Path2", "Path3", "Path4", "Path5", "Editor"};
 const char kDefaultPath1[] = "\\korvan\\include\\*.inc";

@@ -89,6 +89,14 @@ bool ChooseFile() {
 
 }  // namespace
 
+void RunOptions() {
+    // A second command posted behind the first reaches the main window while
+    // the dialog is up: one dialog at a time.
+    if (App.OptionsWindow != nullptr) return;
+    DialogBoxParamA(App.Instance, MAKEINTRESOURCEA(IDD_OPTIONS), App.MainWindow, OptionsDialogProc, 0);
+    App.OptionsWindow = nullptr;
+}
+
 // The chosen file stands as a sample of the files to search. The slot is
 // written at once; the settings file only by a later Ok.
 void BrowseForPattern(int slot) {

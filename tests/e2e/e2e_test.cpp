@@ -14,6 +14,7 @@
 namespace {
 
 const char kOpenCaption[] = "Select a file of the type you wish to search: ";
+const char kOptionsCaption[] = " Options";
 const char kInsensitiveItem[] = "&Case-Insensitive";
 const char kSensitiveItem[] = "&Case-Sensitive";
 
@@ -363,6 +364,32 @@ TEST_F(BrowseTest, ACancelledOpenChangesNothingAndTheEditorTakesTheWholePath) {
     EXPECT_EQ(Fields(options), browsed);
     ClickAndWaitClosed(options, IDC_OPT_OK);
     EXPECT_EQ(SplitLines(ReadBytes(SettingsFileOf(exe))), SettingsLines({data / "old\\*.inc"}, editor));
+}
+
+// Options, and the Open dialog over it, run message loops of their own, in
+// which the main window can be told to close: from the taskbar, at log-off
+// or by another program. The program ends at once, as if each dialog had been
+// cancelled.
+TEST_F(BrowseTest, ClosingTheWindowUnderOptionsEndsTheProgramAndOnlyOneOptionsOpens) {
+    KeepSettings(SettingsFileOf(exe));
+    {
+        Program program(exe);
+        ASSERT_TRUE(program.Started());
+        // Posted one after another, the second reaches the window under the first dialog.
+        program.Command(IDM_OPTIONS);
+        HWND options = OpenOptions(program);
+        ASSERT_NE(options, nullptr);
+        program.Settle();
+        EXPECT_EQ(ProcessWindows(program.Id(), kOptionsCaption).size(), 1u);
+        SetWindowTextRemote(GetDlgItem(options, IDC_OPT_PATH1), data / "new\\*.inc");
+        ExpectEndLeavingSettings(program, WM_CLOSE, 0);
+    }
+    Program program(exe);
+    ASSERT_TRUE(program.Started());
+    HWND options = OpenOptions(program);
+    ASSERT_NE(options, nullptr);
+    ASSERT_NE(Browse(program, options, IDC_OPT_BROWSE1), nullptr);
+    ExpectEndLeavingSettings(program, WM_CLOSE, 0);
 }
 
 class OpenTest : public ProgramTest {

@@ -49,17 +49,16 @@ void PressKey(HWND window, UINT virtualKey) {
 struct WindowSearch {
     DWORD processId;
     const std::string* caption;
-    HWND found;
+    std::vector<HWND> found;
 };
 
 BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam) {
     WindowSearch& search = *reinterpret_cast<WindowSearch*>(lParam);
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    if (processId != search.processId || !IsWindowVisible(window)) return TRUE;
-    if (WindowText(window) != *search.caption) return TRUE;
-    search.found = window;
-    return FALSE;
+    if (processId == search.processId && IsWindowVisible(window) && WindowText(window) == *search.caption)
+        search.found.push_back(window);
+    return TRUE;
 }
 
 struct DescendantSearch {
@@ -97,7 +96,12 @@ std::string BuildFolder() {
 }
 
 HWND FindProcessWindow(DWORD processId, const std::string& caption) {
-    WindowSearch search = {processId, &caption, nullptr};
+    const std::vector<HWND> found = ProcessWindows(processId, caption);
+    return found.empty() ? nullptr : found.front();
+}
+
+std::vector<HWND> ProcessWindows(DWORD processId, const std::string& caption) {
+    WindowSearch search = {processId, &caption, {}};
     EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }

@@ -18,6 +18,8 @@ std::string BuildFolder();
 
 // Top-level (or owned) visible window of the process with that caption.
 HWND FindProcessWindow(DWORD processId, const std::string& caption);
+// All of them.
+std::vector<HWND> ProcessWindows(DWORD processId, const std::string& caption);
 
 // A window inside parent, at any depth, with that id and window class.
 HWND FindDescendant(HWND parent, int id, const std::string& className);

@@ -82,9 +82,17 @@ namespace {
 
 // Owned by the options dialog, which stays disabled meanwhile: a second browse
 // started under the first would share its request and file buffer.
+// Windows' Open dialog makes the chosen file's folder the current directory,
+// whatever its flags say, and a search path such as \inc\*.inc is read on
+// the current drive: the directory is put back, whatever the outcome (wide,
+// so that a folder outside the code page comes back as it was).
 bool ChooseFile() {
+    static WCHAR kept[kLongPathSize];
+    const DWORD length = GetCurrentDirectoryW(kLongPathSize, kept);
     App.OpenRequest.hwndOwner = App.OptionsWindow;
-    return GetOpenFileNameA(&App.OpenRequest) != FALSE;
+    const bool chosen = GetOpenFileNameA(&App.OpenRequest) != FALSE;
+    if (length > 0 && length < kLongPathSize) SetCurrentDirectoryW(kept);
+    return chosen;
 }
 
 }  // namespace

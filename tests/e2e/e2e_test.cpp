@@ -366,6 +366,39 @@ TEST_F(BrowseTest, ACancelledOpenChangesNothingAndTheEditorTakesTheWholePath) {
     EXPECT_EQ(SplitLines(ReadBytes(SettingsFileOf(exe))), SettingsLines({data / "old\\*.inc"}, editor));
 }
 
+// Windows' Open dialog makes the chosen file's folder the current directory
+// (Wine's does not): here a thread in the program moves it to another drive
+// while each dialog is up, cancelled or not. A search path written from the
+// root, such as the default \korvan\include\*.inc, stays on the drive it
+// was read on, and its rows show it as written.
+TEST_F(BrowseTest, RootRelativeSearchPathsStayOnTheirDriveWhateverTheOpenDialogDoes) {
+    const std::string onDrive = data / "old\\*.inc";
+    ASSERT_EQ(onDrive.substr(0, 3), "C:\\");
+    home.Write("vantrel.ini", SettingsText({onDrive.substr(2)}));
+    const Rows rows = {(data / "old\\x.inc").substr(2)};
+    Program program(exe);
+    ASSERT_TRUE(program.Started());
+    ASSERT_EQ(program.Search("needle"), rows);
+
+    HWND options = OpenOptions(program);
+    ASSERT_NE(options, nullptr);
+    HWND open = Browse(program, options, IDC_OPT_BROWSE2);
+    ASSERT_NE(open, nullptr);
+    ASSERT_TRUE(program.MoveCurrentDirectory("Z:\\"));
+    ASSERT_NO_FATAL_FAILURE(PressOpenDialogButton(open, IDCANCEL));
+    ClickAndWaitClosed(options, IDC_OPT_CANCEL);
+    EXPECT_EQ(program.Search("needle"), rows) << "after a cancelled Open dialog";
+
+    options = OpenOptions(program);
+    ASSERT_NE(options, nullptr);
+    open = Browse(program, options, IDC_OPT_BROWSE_EDITOR);
+    ASSERT_NE(open, nullptr);
+    ASSERT_TRUE(program.MoveCurrentDirectory("Z:\\"));
+    ASSERT_NO_FATAL_FAILURE(ChooseFile(open, data / "kit\\kernel32.inc"));
+    ClickAndWaitClosed(options, IDC_OPT_CANCEL);
+    EXPECT_EQ(program.Search("needle"), rows) << "after a file was chosen";
+}
+
 // Options, and the Open dialog over it, run message loops of their own, in
 // which the main window can be told to close: from the taskbar, at log-off
 // or by another program. The program ends at once, as if each dialog had been

@@ -338,6 +338,21 @@ void Program::Settle() const {
         << "the program did not take its messages";
 }
 
+// The system's own libraries lie at the same address in every process of
+// a session, so this process's address of the call is the program's too.
+bool Program::MoveCurrentDirectory(const std::string& folder) const {
+    RemoteBlock name(info_.hProcess, folder.size() + 1);
+    if (!name.Write(folder.c_str(), folder.size() + 1)) return false;
+    const auto setCurrentDirectory = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetCurrentDirectoryA")));
+    HANDLE thread = CreateRemoteThread(info_.hProcess, nullptr, 0, setCurrentDirectory, name.Address(), 0, nullptr);
+    if (thread == nullptr) return false;
+    DWORD done = 0;
+    const bool ended = WaitForSingleObject(thread, kSendTimeoutMs) == WAIT_OBJECT_0 && GetExitCodeThread(thread, &done);
+    CloseHandle(thread);
+    return ended && done != 0;
+}
+
 bool Program::WaitForExit(DWORD* exitCode, DWORD timeoutMs) const {
     if (info_.hProcess == nullptr || WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
     return GetExitCodeProcess(info_.hProcess, exitCode) != FALSE;

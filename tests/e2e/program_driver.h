@@ -94,6 +94,11 @@ public:
     // Waits until the program has taken every message posted to it so far.
     void Settle() const;
 
+    // Sets the program's current directory from a thread started in its
+    // process, as the system's Open dialog does on Windows; false when the
+    // folder cannot be made current.
+    bool MoveCurrentDirectory(const std::string& folder) const;
+
     // Waits for the process to end; false on a timeout.
     bool WaitForExit(DWORD* exitCode, DWORD timeoutMs = 15000) const;
 

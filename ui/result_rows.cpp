@@ -25,6 +25,7 @@ bool Reserve(void** block, size_t* room, size_t needed, size_t size, size_t firs
 }  // namespace
 
 bool AddResultRows(ResultRows& rows, const char* paths, size_t count) {
+    if (count == 0) return true;
     size_t bytes = 0;
     for (size_t i = 0; i < count; ++i) bytes += strlen(paths + bytes) + 1;
     if (bytes > SIZE_MAX - rows.textUsed || count > SIZE_MAX - rows.count) return false;

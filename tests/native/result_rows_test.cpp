@@ -7,54 +7,31 @@
 
 namespace {
 
-// Paths packed as a search hands them on: each ended by a zero byte.
-std::string Packed(const std::vector<std::string>& paths) {
-    std::string packed;
-    for (const std::string& path : paths) packed += path + '\0';
-    return packed;
-}
-
-std::vector<std::string> PathsOf(const ResultRows& rows) {
-    std::vector<std::string> paths;
-    for (size_t row = 0; row < rows.count; ++row) paths.push_back(ResultRowPath(rows, row));
-    return paths;
-}
-
+// Batches of every size, an empty one and a long path among them, past the
+// first room for paths and for rows, which then move: every row reads back
+// whole, the first ones too; cleared, the rows start afresh.
 TEST(ResultRows, BatchesAreKeptInOrderAndClearedTogether) {
     ResultRows rows = {};
     EXPECT_STREQ(ResultRowPath(rows, 0), "");
-    const std::vector<std::string> first = {"C:\\inc\\a.inc", "\\korvan\\include\\b.inc", "C:\\inc\\a.inc"};
-    const std::vector<std::string> second = {"x", std::string(40000, 'l') + ".inc"};
-    ASSERT_TRUE(AddResultRows(rows, Packed(first).c_str(), first.size()));
-    ASSERT_TRUE(AddResultRows(rows, "", 0));
-    ASSERT_TRUE(AddResultRows(rows, Packed(second).c_str(), second.size()));
-    std::vector<std::string> all = first;
-    all.insert(all.end(), second.begin(), second.end());
-    EXPECT_EQ(PathsOf(rows), all);
-    EXPECT_STREQ(ResultRowPath(rows, all.size()), "");
-
-    ClearResultRows(rows);
-    EXPECT_EQ(rows.count, 0u);
-    EXPECT_STREQ(ResultRowPath(rows, 0), "");
-    ASSERT_TRUE(AddResultRows(rows, Packed(second).c_str(), 1));
-    EXPECT_EQ(PathsOf(rows), std::vector<std::string>{"x"});
-    ClearResultRows(rows);
-}
-
-// Past the first room for paths and for rows, which then move: every row
-// still reads back whole, the first ones too.
-TEST(ResultRows, AQuarterOfAMillionRowsInBatchesOfAnySize) {
-    ResultRows rows = {};
     std::vector<std::string> expected;
-    size_t batch = 1;
-    while (expected.size() < 250000) {
-        std::vector<std::string> paths;
-        for (size_t i = 0; i < batch; ++i) paths.push_back("C:\\kit\\" + std::to_string(expected.size() + i) + ".inc");
-        ASSERT_TRUE(AddResultRows(rows, Packed(paths).c_str(), paths.size())) << "at row " << expected.size();
-        expected.insert(expected.end(), paths.begin(), paths.end());
-        batch = batch * 3 % 1001 + 1;
+    for (size_t batch = 0; expected.size() < 250000; batch = batch * 3 % 1001 + 1) {
+        std::string packed;
+        for (size_t i = 0; i < batch; ++i) {
+            const size_t row = expected.size();
+            expected.push_back(row == 7 ? std::string(40000, 'l') : "C:\\kit\\" + std::to_string(row) + ".inc");
+            packed += expected.back() + '\0';
+        }
+        ASSERT_TRUE(AddResultRows(rows, packed.c_str(), batch)) << "at row " << expected.size();
     }
-    EXPECT_EQ(PathsOf(rows), expected);
+    ASSERT_EQ(rows.count, expected.size());
+    for (size_t row = 0; row < expected.size(); ++row) ASSERT_EQ(ResultRowPath(rows, row), expected[row]) << row;
+    EXPECT_STREQ(ResultRowPath(rows, expected.size()), "");
+
+    ClearResultRows(rows);
+    EXPECT_STREQ(ResultRowPath(rows, 0), "");
+    ASSERT_TRUE(AddResultRows(rows, "x\0y", 2));
+    EXPECT_EQ(rows.count, 2u);
+    EXPECT_STREQ(ResultRowPath(rows, 1), "y");
     ClearResultRows(rows);
 }
 

@@ -49,7 +49,7 @@ void CreateSearchWindows() {
                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_QUERY)), nullptr, nullptr);
     CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD, 0, 0, 10, 10, App.MainWindow,
                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_STATUS)), nullptr, nullptr);
-    App.ResultList = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, 10, 10, App.MainWindow,
+    App.ResultList = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT | LVS_OWNERDATA, 0, 0, 10, 10, App.MainWindow,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_RESULTS)), nullptr, nullptr);
 }
 
@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
         for (Run& run : runs) {
             const double ms = SearchMs(run.query, run.caseInsensitive, run.wholeWords, run.pattern, run.readers);
             if (round > 0) run.ms.push_back(ms);
-            run.rows = App.HitCount;
+            run.rows = static_cast<int>(SendMessageA(App.ResultList, LVM_GETITEMCOUNT, 0, 0));
         }
     }
     const double floorMs = Median(floor);

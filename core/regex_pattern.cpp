@@ -225,7 +225,12 @@ class Printer {
 public:
     // For whole lines at once (scan), `^` and `$` are those of every line,
     // and `$` also matches before CR LF; else the text is one line.
-    Printer(bool utf8, bool scan) : utf8_(utf8), scan_(scan) {}
+    // Having taken the CR, `$` leaves an assertion after it judging the CR
+    // instead of the line's end: in a pattern that holds a `$`, the scan
+    // lets `^`, `\b` and `\B` also pass at any line end, and the line
+    // form decides.
+    Printer(bool utf8, bool scan, bool endInside = false)
+        : utf8_(utf8), scan_(scan), lenient_(scan && endInside) {}
 
     // False when what is printed can match nothing.
     bool Print(Regexp* re, Part part, std::string& out);
@@ -234,7 +239,11 @@ public:
     const char* End() const { return scan_ ? "(?:\\r?(?m:$))" : "$"; }
 
 private:
-    bool utf8_, scan_;
+    bool utf8_, scan_, lenient_;
+
+    std::string Assertion(const char* what) const {
+        return lenient_ ? std::string("(?:") + what + "|(?m:$))" : std::string(what);
+    }
 
     void Character(Rune r, std::string& out);
     bool Class(Ranges ranges, Part part, std::string& out);
@@ -493,14 +502,14 @@ bool Printer::Print(Regexp* re, Part part, std::string& out) {
     }
     case re2::kRegexpBeginLine:
     case re2::kRegexpBeginText:
-        return Group(Begin(), emptyWidth, out);
+        return Group(Assertion(Begin()), emptyWidth, out);
     case re2::kRegexpEndLine:
     case re2::kRegexpEndText:
         return Group(End(), emptyWidth, out);
     case re2::kRegexpWordBoundary:
-        return Group("\\b", emptyWidth, out);
+        return Group(Assertion("\\b"), emptyWidth, out);
     case re2::kRegexpNoWordBoundary:
-        return Group("\\B", emptyWidth, out);
+        return Group(Assertion("\\B"), emptyWidth, out);
     case re2::kRegexpCapture:
         return Print(re->sub()[0], part, out);
     case re2::kRegexpConcat:
@@ -559,6 +568,13 @@ int WholeWords(Printer& printer, Regexp* re, std::string& out) {
     add("", kEmptyOnly, kNonWord);
     choices.Print(out);
     return groups;
+}
+
+bool HoldsEnd(Regexp* re) {
+    if (re->op() == re2::kRegexpEndLine || re->op() == re2::kRegexpEndText) return true;
+    for (int i = 0; i < re->nsub(); ++i)
+        if (HoldsEnd(re->sub()[i])) return true;
+    return false;
 }
 
 }  // namespace
@@ -754,7 +770,7 @@ CompiledPattern* CompilePattern(const std::string& pattern, PatternEncoding enco
     if (leadBytes != nullptr) memcpy(p->leadBytes, leadBytes, sizeof p->leadBytes);
     else memset(p->leadBytes, 0, sizeof p->leadBytes);
 
-    Printer line(utf8, false), scan(utf8, true);
+    Printer line(utf8, false), scan(utf8, true, HoldsEnd(re));
     std::string plain, lineText, scanText;
     line.Print(re, kWhole, plain);
     p->groups = 0;

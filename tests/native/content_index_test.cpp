@@ -1,0 +1,183 @@
+#include "core/content_index.h"
+
+#include <gtest/gtest.h>
+#include <stdint.h>
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include "core/index_format.h"
+#include "core/trigram_set.h"
+
+namespace {
+
+char* GrowWithRealloc(char* block, size_t newSize) { return static_cast<char*>(realloc(block, newSize)); }
+
+struct KitFile {
+    std::string name, bytes;
+    FileStamp stamp;
+};
+
+// An index over a kit in one folder, every file read and held.
+struct Kit {
+    ContentIndex* index;
+    TrigramCollector* collector = NewTrigramCollector();
+    char* names = nullptr;
+    std::vector<KitFile> files;
+
+    explicit Kit(std::vector<KitFile> kit, size_t cap = SIZE_MAX) : index(NewContentIndex(cap)) { List(kit); }
+    ~Kit() {
+        DeleteContentIndex(index);
+        DeleteTrigramCollector(collector);
+        free(names);
+    }
+
+    bool List(std::vector<KitFile> kit) {
+        files = kit;
+        IndexWriter writer = {nullptr, 0, 0, GrowWithRealloc, false, false};
+        BeginIndex(writer);
+        std::vector<FileStamp> stamps;
+        for (size_t i = 0; i < files.size(); ++i) {
+            i == 0 ? AddGroupEntry(writer, "C:\\k\\", 4, files[i].name.c_str())
+                   : AddNameEntry(writer, files[i].name.c_str());
+            stamps.push_back(files[i].stamp);
+        }
+        if (writer.block == nullptr) writer.block = GrowWithRealloc(nullptr, 1);
+        EndIndex(writer);
+        free(names);
+        names = writer.block;
+        return RelistFiles(index, names, stamps.data(), stamps.size());
+    }
+    bool Hold(uint32_t file) {
+        const std::string& bytes = files[file].bytes;
+        StartTrigrams(collector);
+        AddTrigramPiece(collector, bytes.data(), bytes.size());
+        size_t count;
+        const Trigram* trigrams = FinishTrigrams(collector, &count);
+        return HoldFile(index, file, files[file].stamp, bytes.compare(0, 2, "\xFF\xFE") == 0, trigrams, count);
+    }
+    void HoldUnread() {
+        for (uint32_t file = 0; file < files.size(); ++file)
+            if (index->files[file].state == kFileUnread) Hold(file);
+    }
+    std::string Chosen(const LiteralQuery& plain, const LiteralQuery& utf16) const {
+        std::vector<uint32_t> chosen;
+        if (!ChooseFiles(index, plain, utf16, chosen)) return "no memory";
+        std::string names;
+        for (uint32_t file : chosen) names += (names.empty() ? "" : " ") + files[file].name;
+        return names;
+    }
+    std::string Chosen(const LiteralQuery& query) const { return Chosen(query, query); }
+};
+
+LiteralQuery Lit(const std::string& literal) {
+    LiteralQuery q;
+    q.kind = LiteralQuery::kLiteral;
+    q.literal = literal;
+    return q;
+}
+
+LiteralQuery Node(LiteralQuery::Kind kind, std::vector<LiteralQuery> parts = {}) {
+    LiteralQuery q;
+    q.kind = kind;
+    q.parts = parts;
+    return q;
+}
+
+const std::vector<KitFile> kFiles = {
+    {"winuser.h", "WINUSERAPI int WINAPI MessageBoxA(HWND hWnd);", {45, 1}},
+    {"winbase.h", "WINBASEAPI HANDLE WINAPI CreateFileA(LPCSTR);", {44, 1}},
+    {"empty.h", "", {0, 1}},
+    {"res.rc", std::string("\xFF\xFEM\0e\0n\0u\0", 10), {10, 1}},
+};
+
+// What pattern searches ask: every literal of an AND, one of an OR.
+TEST(ContentIndex, ChoosesTheFilesALiteralTreeAllows) {
+    Kit kit(kFiles);
+    kit.HoldUnread();
+    const struct {
+        const char* row;
+        LiteralQuery query;
+        std::string want;
+    } cases[] = {
+        {"in one file", Lit("messagebox"), "winuser.h"},
+        {"in two", Lit("winapi"), "winuser.h winbase.h"},
+        {"in none", Lit("getwidget"), ""},
+        {"two bytes rule out nothing", Lit("zq"), "winuser.h winbase.h empty.h res.rc"},
+        {"nothing known", Node(LiteralQuery::kAll), "winuser.h winbase.h empty.h res.rc"},
+        {"no match possible", Node(LiteralQuery::kNone), ""},
+        {"and", Node(LiteralQuery::kAnd, {Lit("winapi"), Lit("hwnd")}), "winuser.h"},
+        {"and of none", Node(LiteralQuery::kAnd), "winuser.h winbase.h empty.h res.rc"},
+        {"or", Node(LiteralQuery::kOr, {Lit("createfile"), Lit("hwnd")}), "winuser.h winbase.h"},
+        {"or of none", Node(LiteralQuery::kOr), ""},
+        {"or with a short literal", Node(LiteralQuery::kOr, {Lit("hwnd"), Lit("ab")}),
+         "winuser.h winbase.h empty.h res.rc"},
+        {"the bytes of a UTF-16 file", Lit(std::string("m\0e\0n\0u", 7)), "res.rc"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(kit.Chosen(c.query), c.want) << c.row;
+    EXPECT_EQ(kit.Chosen(Lit("menu"), Lit(std::string("m\0e\0n\0u", 7))), "res.rc")
+        << "a file with the mark is asked its own query";
+    EXPECT_EQ(kit.Chosen(Lit(std::string("m\0e\0n\0u", 7)), Lit("menu")), "") << "and only that";
+}
+
+// Only a file held under the same stamp is vouched for: any other is read.
+TEST(ContentIndex, FilesTheIndexCannotVouchForAreChosen) {
+    Kit kit(kFiles);
+    kit.HoldUnread();
+    MarkFileChanged(kit.index, 0);
+    MarkFileUnreadable(kit.index, 2);
+    MarkFileReadAlways(kit.index, 3);
+    EXPECT_EQ(kit.Chosen(Lit("createfile")), "winuser.h winbase.h empty.h res.rc");
+    kit.files[0].bytes = "nothing of it now";
+    kit.Hold(0);
+    EXPECT_EQ(kit.Chosen(Lit("createfile")), "winbase.h empty.h res.rc") << "held again as it is now";
+    EXPECT_EQ(kit.Chosen(Lit("messagebox")), "empty.h res.rc");
+
+    // The next listing: new, moved and restamped files are read again.
+    std::vector<KitFile> next = {kFiles[3], kFiles[1], {"new.h", "MessageBoxW", {11, 1}}, kFiles[0]};
+    next[0].stamp.writeTime = 2;
+    next[3].stamp.size = 17;
+    ASSERT_TRUE(kit.List(next));
+    const char* const states[] = {"unread", "held", "unreadable", "always"};
+    std::string got;
+    for (size_t file = 0; file < next.size(); ++file) got += std::string(states[kit.index->files[file].state]) + " ";
+    EXPECT_EQ(got, "unread held unread unread ");
+    kit.HoldUnread();
+    EXPECT_EQ(kit.Chosen(Lit("messagebox")), "new.h winuser.h");
+    EXPECT_EQ(kit.Chosen(Lit("createfile")), "winbase.h");
+}
+
+// Past the cap, the files that do not fit are read by every search, and
+// compacting frees what files read again had held.
+TEST(ContentIndex, CapAndCompaction) {
+    std::vector<KitFile> many;
+    for (int i = 0; i < 200; ++i)
+        many.push_back({"f" + std::to_string(i), "CreateWindowEx" + std::to_string(i * 7919) + " " + std::to_string(i),
+                        {1, 1}});
+    Kit capped(many, 24 << 10);
+    capped.HoldUnread();
+    size_t held = 0;
+    for (size_t file = 0; file < many.size(); ++file) held += capped.index->files[file].state == kFileHeld;
+    EXPECT_GT(held, 10u);
+    EXPECT_LT(held, many.size());
+    EXPECT_LE(capped.index->memoryUsed, capped.index->memoryCap);
+    std::vector<uint32_t> chosen;
+    ASSERT_TRUE(ChooseFiles(capped.index, Lit("absent"), Lit("absent"), chosen));
+    EXPECT_EQ(chosen.size(), many.size() - held);
+
+    Kit kit(many);
+    kit.HoldUnread();
+    const std::string before = kit.Chosen(Lit("ex1"));
+    for (int round = 0; round < 10; ++round)
+        for (uint32_t file = 0; file < many.size(); ++file) kit.Hold(file);
+    const size_t grown = kit.index->memoryUsed;
+    EXPECT_TRUE(WorthCompacting(kit.index));
+    CompactContentIndex(kit.index);
+    EXPECT_EQ(kit.index->droppedLocals, 0u);
+    EXPECT_EQ(kit.index->localCount, many.size());
+    EXPECT_LT(kit.index->memoryUsed, grown);
+    EXPECT_EQ(kit.Chosen(Lit("ex1")), before);
+}
+
+}  // namespace

@@ -73,8 +73,9 @@ PostingBlock* NewBlock(ContentIndex* index, size_t bytes) {
     } else {
         if (bytes > index->chunkLeft) {
             // Near the cap, smaller chunks use up what is left.
-            size_t size = index->chunkBytes < kFirstChunk ? kFirstChunk
-                          : index->chunkBytes < kChunkSize ? index->chunkBytes : kChunkSize;
+            size_t size = index->chunkBytes < kFirstChunk  ? size_t{kFirstChunk}
+                          : index->chunkBytes < kChunkSize ? index->chunkBytes
+                                                           : size_t{kChunkSize};
             const size_t left = index->memoryCap - index->memoryUsed;
             if (size > left / 2) size = left / 2 > bytes ? left / 2 : bytes;
             char* chunk = NewChunk(index, size);

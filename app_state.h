@@ -22,6 +22,7 @@ enum SettingsSlot { Path1, Path2, Path3, Path4, Path5, Editor, kSlotCount };
 enum { kPathSlotCount = 5 };
 
 struct SearchRun;
+struct FileStamp;
 
 struct Settings {
     char Slots[kSlotCount][kTextSize];
@@ -61,6 +62,9 @@ struct AppState {
 
     char* FileIndex;
     size_t FileIndexSize;
+    FileStamp* FileStamps;  // one per file of the index, as the listing gave them
+    size_t FileCount;
+    size_t FileStampCapacity;
 };
 
 extern AppState App;

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "core/file_stamp.h"
 #include "core/literal_query.h"
 #include "core/trigram_set.h"
 
@@ -24,12 +25,6 @@
 // most postings. No number straddles two blocks.
 //
 // Not safe for concurrent use: the search engine serializes its callers.
-
-// What the listing gave for a file: when either differs, it may have changed.
-struct FileStamp {
-    unsigned long long size;
-    unsigned long long writeTime;
-};
 
 enum IndexedFileState : uint8_t {
     kFileUnread,      // not read since it was listed or changed: read in full

@@ -1,109 +1,81 @@
 #include "core/folder_watch.h"
 
-#include <dirent.h>
 #include <poll.h>
 #include <string.h>
 #include <sys/inotify.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <map>
 #include <new>
-#include <string>
-#include <utility>
-#include <vector>
 
-// inotify watches one folder at a time: a subtree is every folder below, as
-// they are at the start.
-struct FolderWatch {
+// One inotify queue for all the folders: a process gets few queues.
+struct FolderWatches {
     int queue;
-    bool lost;
-    std::vector<std::pair<int, std::string>> folders;  // watch descriptor, path relative to the watched folder
+    std::map<int, size_t> folderOf;  // watch descriptor -> folder number
 };
 
 namespace {
 
 const uint32_t kWatchedChanges = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_MOVED_FROM | IN_MOVED_TO | IN_CREATE |
-                                 IN_DELETE | IN_DELETE_SELF | IN_MOVE_SELF;
-
-bool Add(FolderWatch* watch, const std::string& root, const std::string& relative, bool subtree) {
-    const int descriptor = inotify_add_watch(watch->queue, (root + relative).c_str(), kWatchedChanges | IN_ONLYDIR);
-    if (descriptor < 0) return false;
-    watch->folders.emplace_back(descriptor, relative);
-    if (!subtree) return true;
-    DIR* folder = opendir((root + relative).c_str());
-    if (folder == nullptr) return false;
-    std::vector<std::string> below;
-    while (const dirent* entry = readdir(folder)) {
-        if (strcmp(entry->d_name, ".") == 0 || strcmp(entry->d_name, "..") == 0) continue;
-        struct stat info;
-        const std::string name = relative + entry->d_name;
-        if (lstat((root + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) below.push_back(name + "/");
-    }
-    closedir(folder);
-    for (const std::string& name : below)
-        if (!Add(watch, root, name, true)) return false;
-    return true;
-}
+                                 IN_DELETE | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
 }  // namespace
 
-FolderWatch* StartFolderWatch(const char* directory, bool subtree) {
-    const size_t length = strlen(directory);
-    if (length == 0 || directory[length - 1] != '/') return nullptr;
-    FolderWatch* watch = new (std::nothrow) FolderWatch;
-    if (watch == nullptr) return nullptr;
-    watch->lost = false;
-    watch->queue = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    bool watching = false;
-    try {
-        watching = watch->queue >= 0 && Add(watch, directory, "", subtree);
-    } catch (const std::bad_alloc&) {
-    }
-    if (!watching) {
-        StopFolderWatch(watch);
-        return nullptr;
-    }
-    return watch;
-}
-
-void StopFolderWatch(FolderWatch* watch) {
-    if (watch == nullptr) return;
-    if (watch->queue >= 0) close(watch->queue);
-    delete watch;
-}
-
-void WaitForFolderChanges(FolderWatch* const* watches, size_t count, unsigned timeoutMs,
-                          const FolderChangeEvents& events) {
-    std::vector<pollfd> queues;
-    std::vector<size_t> numbers;
+FolderWatches* StartFolderWatches(const char* const* folders, size_t count, bool* watched) {
+    FolderWatches* watches = new (std::nothrow) FolderWatches;
+    if (watches == nullptr) return nullptr;
+    watches->queue = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     for (size_t i = 0; i < count; ++i) {
-        if (watches[i] == nullptr || watches[i]->lost) continue;
-        queues.push_back(pollfd{watches[i]->queue, POLLIN, 0});
-        numbers.push_back(i);
+        const size_t length = strlen(folders[i]);
+        const int descriptor = watches->queue >= 0 && length > 0 && folders[i][length - 1] == '/'
+                                   ? inotify_add_watch(watches->queue, folders[i], kWatchedChanges)
+                                   : -1;
+        watched[i] = false;
+        if (descriptor < 0) continue;
+        try {
+            watches->folderOf[descriptor] = i;
+            watched[i] = true;
+        } catch (const std::bad_alloc&) {
+            inotify_rm_watch(watches->queue, descriptor);
+        }
     }
-    if (poll(queues.data(), queues.size(), static_cast<int>(timeoutMs)) <= 0) return;
+    return watches;
+}
+
+void StopFolderWatches(FolderWatches* watches) {
+    if (watches == nullptr) return;
+    if (watches->queue >= 0) close(watches->queue);
+    delete watches;
+}
+
+void WaitForFolderChanges(FolderWatches* watches, unsigned timeoutMs, const FolderChangeEvents& events) {
+    pollfd queue = {watches->queue, POLLIN, 0};
+    if (watches->queue < 0 || poll(&queue, 1, static_cast<int>(timeoutMs)) <= 0) {
+        if (watches->queue < 0) usleep(timeoutMs * 1000);
+        return;
+    }
     alignas(inotify_event) char buffer[16 << 10];
-    for (size_t q = 0; q < queues.size(); ++q) {
-        if ((queues[q].revents & POLLIN) == 0) continue;
-        FolderWatch* watch = watches[numbers[q]];
-        ssize_t got;
-        while (!watch->lost && (got = read(watch->queue, buffer, sizeof buffer)) > 0) {
-            for (ssize_t at = 0; at < got;) {
-                const inotify_event* event = reinterpret_cast<const inotify_event*>(buffer + at);
-                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-                if (event->mask & IN_Q_OVERFLOW) {
-                    watch->lost = true;
-                    events.lost(events.context, numbers[q]);
-                    break;
-                }
-                std::string name;
-                for (const auto& folder : watch->folders)
-                    if (folder.first == event->wd) name = folder.second;
-                // Without a name (a watched folder itself gone or moved) it
-                // stands for everything in that folder.
-                if (event->len > 0) name += event->name;
-                events.changed(events.context, numbers[q], name.c_str());
+    ssize_t got;
+    while ((got = read(watches->queue, buffer, sizeof buffer)) > 0) {
+        for (ssize_t at = 0; at < got;) {
+            const inotify_event* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            if (event->mask & IN_Q_OVERFLOW) {
+                // Which folders lost changes is not known: all of them did.
+                for (const auto& folder : watches->folderOf) events.lost(events.context, folder.second);
+                watches->folderOf.clear();
+                return;
             }
+            const auto folder = watches->folderOf.find(event->wd);
+            if (folder == watches->folderOf.end()) continue;
+            if (event->mask & IN_IGNORED) {
+                // The folder itself went: everything in it with it.
+                events.lost(events.context, folder->second);
+                watches->folderOf.erase(folder);
+                continue;
+            }
+            // Without a name (the folder itself changed) it stands for the whole folder.
+            events.changed(events.context, folder->second, event->len > 0 ? event->name : "");
         }
     }
 }

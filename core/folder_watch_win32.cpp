@@ -5,23 +5,39 @@
 
 namespace {
 
-// The system's buffer for one watch's changes; 64 KiB is what a share takes.
-enum { kChangeBufferSize = 64 << 10 };
+// Each folder's own buffer for the system to report into; a folder whose
+// changes overflow it is read in full from then on.
+enum { kChangeBufferSize = 4096 };
 
 const DWORD kWatchedChanges = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
                               FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE |
                               FILE_NOTIFY_CHANGE_ATTRIBUTES | FILE_NOTIFY_CHANGE_CREATION |
                               FILE_NOTIFY_CHANGE_SECURITY;
 
-}  // namespace
-
-// All a watch needs is its own, so watches of different threads share nothing.
-struct FolderWatch {
-    HANDLE folder;
-    OVERLAPPED pending;
-    bool subtree;
+struct Folder {
+    OVERLAPPED pending;  // first, so the completion routine finds its folder
+    HANDLE handle;
+    size_t number;
+    bool listening;  // a request is with the system, which writes into changes until it completes
     bool lost;
     DWORD changes[kChangeBufferSize / sizeof(DWORD)];  // FILE_NOTIFY_INFORMATION wants DWORD alignment
+};
+
+void CALLBACK Completed(DWORD error, DWORD bytes, OVERLAPPED* pending);
+
+bool Listen(Folder* folder) {
+    folder->listening = ReadDirectoryChangesW(folder->handle, folder->changes, sizeof folder->changes, FALSE,
+                                              kWatchedChanges, nullptr, &folder->pending, Completed) != FALSE;
+    return folder->listening;
+}
+
+}  // namespace
+
+struct FolderWatches {
+    Folder** folders;
+    size_t count;
+    const FolderChangeEvents* events;  // while a wait runs; the completions come inside it
+    bool reported;
     char name[2 * kLongPathSize];
     WCHAR scratch[kLongPathSize + 8];
     WCHAR path[kLongPathSize + 8];
@@ -29,13 +45,10 @@ struct FolderWatch {
 
 namespace {
 
-bool Listen(FolderWatch* watch) {
-    ResetEvent(watch->pending.hEvent);
-    return ReadDirectoryChangesW(watch->folder, watch->changes, sizeof watch->changes, watch->subtree,
-                                 kWatchedChanges, nullptr, &watch->pending, nullptr) != FALSE;
-}
+// Completions run on the thread that listens, inside its alertable wait, so
+// only one thread ever touches the watches; which watches, it learns here.
+thread_local FolderWatches* Waiting;
 
-// The name in the ANSI code page; empty when it cannot be carried whole.
 void AnsiName(const WCHAR* name, int length, char* out, int outSize) {
     const bool utf8 = GetACP() == CP_UTF8;
     BOOL lossy = FALSE;
@@ -44,83 +57,99 @@ void AnsiName(const WCHAR* name, int length, char* out, int outSize) {
     out[written > 0 && !lossy ? written : 0] = '\0';
 }
 
-void Report(FolderWatch* watch, size_t number, const FolderChangeEvents& events) {
-    DWORD bytes = 0;
-    if (!GetOverlappedResult(watch->folder, &watch->pending, &bytes, FALSE) || bytes == 0) {
-        // An overflow gives no names: every file it covers may have changed.
-        watch->lost = true;
-        events.lost(events.context, number);
+void CALLBACK Completed(DWORD error, DWORD bytes, OVERLAPPED* pending) {
+    Folder* folder = reinterpret_cast<Folder*>(pending);
+    folder->listening = false;
+    FolderWatches* watches = Waiting;
+    if (error == ERROR_OPERATION_ABORTED || watches == nullptr || watches->events == nullptr) return;
+    const FolderChangeEvents& events = *watches->events;
+    watches->reported = true;
+    // No names: the buffer overflowed, so anything in the folder may have changed.
+    if (error != ERROR_SUCCESS || bytes == 0) {
+        folder->lost = true;
+        events.lost(events.context, folder->number);
         return;
     }
-    const char* at = reinterpret_cast<const char*>(watch->changes);
+    const char* at = reinterpret_cast<const char*>(folder->changes);
     for (;;) {
         const FILE_NOTIFY_INFORMATION* change = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(at);
-        AnsiName(change->FileName, static_cast<int>(change->FileNameLength / sizeof(WCHAR)), watch->name,
-                 sizeof watch->name);
-        events.changed(events.context, number, watch->name);
+        AnsiName(change->FileName, static_cast<int>(change->FileNameLength / sizeof(WCHAR)), watches->name,
+                 sizeof watches->name);
+        events.changed(events.context, folder->number, watches->name);
         if (change->NextEntryOffset == 0) break;
         at += change->NextEntryOffset;
     }
-    if (!Listen(watch)) {
-        watch->lost = true;
-        events.lost(events.context, number);
+    if (!Listen(folder)) {
+        folder->lost = true;
+        events.lost(events.context, folder->number);
     }
+}
+
+Folder* OpenFolder(FolderWatches* watches, const char* directory, size_t number) {
+    const int length = lstrlenA(directory);
+    if (length == 0 || (directory[length - 1] != '\\' && directory[length - 1] != '/')) return nullptr;
+    if (!AnsiToExtendedLengthPath(directory, length, watches->scratch, watches->path)) return nullptr;
+    Folder* folder = static_cast<Folder*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(Folder)));
+    if (folder == nullptr) return nullptr;
+    folder->number = number;
+    folder->handle = CreateFileW(watches->path, FILE_LIST_DIRECTORY,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+    if (folder->handle == INVALID_HANDLE_VALUE || !Listen(folder)) {
+        if (folder->handle != INVALID_HANDLE_VALUE) CloseHandle(folder->handle);
+        HeapFree(GetProcessHeap(), 0, folder);
+        return nullptr;
+    }
+    return folder;
 }
 
 }  // namespace
 
-FolderWatch* StartFolderWatch(const char* directory, bool subtree) {
-    const int length = lstrlenA(directory);
-    if (length == 0 || (directory[length - 1] != '\\' && directory[length - 1] != '/')) return nullptr;
-    FolderWatch* watch = static_cast<FolderWatch*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(FolderWatch)));
-    if (watch == nullptr) return nullptr;
-    watch->folder = INVALID_HANDLE_VALUE;
-    if (!AnsiToExtendedLengthPath(directory, length, watch->scratch, watch->path)) {
-        StopFolderWatch(watch);
+FolderWatches* StartFolderWatches(const char* const* folders, size_t count, bool* watched) {
+    FolderWatches* watches =
+        static_cast<FolderWatches*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(FolderWatches)));
+    if (watches == nullptr) return nullptr;
+    watches->folders = static_cast<Folder**>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (count + 1) * sizeof(Folder*)));
+    if (watches->folders == nullptr) {
+        HeapFree(GetProcessHeap(), 0, watches);
         return nullptr;
     }
-    watch->subtree = subtree;
-    watch->folder = CreateFileW(watch->path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
-    watch->pending.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (watch->folder == INVALID_HANDLE_VALUE || watch->pending.hEvent == nullptr || !Listen(watch)) {
-        StopFolderWatch(watch);
-        return nullptr;
+    watches->count = count;
+    for (size_t i = 0; i < count; ++i) {
+        watches->folders[i] = OpenFolder(watches, folders[i], i);
+        watched[i] = watches->folders[i] != nullptr;
     }
-    return watch;
+    return watches;
 }
 
-void StopFolderWatch(FolderWatch* watch) {
-    if (watch == nullptr) return;
-    if (watch->folder != INVALID_HANDLE_VALUE) {
-        // The system writes into the buffer until the request is done.
-        if (CancelIo(watch->folder)) {
-            DWORD bytes;
-            GetOverlappedResult(watch->folder, &watch->pending, &bytes, TRUE);
-        }
-        CloseHandle(watch->folder);
+void StopFolderWatches(FolderWatches* watches) {
+    if (watches == nullptr) return;
+    for (size_t i = 0; i < watches->count; ++i)
+        if (watches->folders[i] != nullptr) CancelIo(watches->folders[i]->handle);
+    // The system is done with a buffer only once its completion has run.
+    for (int round = 0; round < 100; ++round) {
+        bool listening = false;
+        for (size_t i = 0; i < watches->count; ++i)
+            listening = listening || (watches->folders[i] != nullptr && watches->folders[i]->listening);
+        if (!listening) break;
+        SleepEx(10, TRUE);
     }
-    if (watch->pending.hEvent != nullptr) CloseHandle(watch->pending.hEvent);
-    HeapFree(GetProcessHeap(), 0, watch);
+    for (size_t i = 0; i < watches->count; ++i) {
+        Folder* folder = watches->folders[i];
+        if (folder == nullptr) continue;
+        CloseHandle(folder->handle);
+        if (!folder->listening) HeapFree(GetProcessHeap(), 0, folder);  // else left to the system for good
+    }
+    HeapFree(GetProcessHeap(), 0, watches->folders);
+    HeapFree(GetProcessHeap(), 0, watches);
 }
 
-void WaitForFolderChanges(FolderWatch* const* watches, size_t count, unsigned timeoutMs,
-                          const FolderChangeEvents& events) {
-    HANDLE signals[MAXIMUM_WAIT_OBJECTS];
-    size_t numbers[MAXIMUM_WAIT_OBJECTS];
-    DWORD waiting = 0;
-    for (size_t i = 0; i < count && waiting < MAXIMUM_WAIT_OBJECTS; ++i) {
-        if (watches[i] == nullptr || watches[i]->lost) continue;
-        signals[waiting] = watches[i]->pending.hEvent;
-        numbers[waiting++] = i;
-    }
-    if (waiting == 0) {
-        Sleep(timeoutMs);
-        return;
-    }
-    const DWORD woke = WaitForMultipleObjects(waiting, signals, FALSE, timeoutMs);
-    if (woke >= WAIT_OBJECT_0 + waiting) return;
-    // Whatever else is ready is taken too, so none waits behind another.
-    for (DWORD i = woke - WAIT_OBJECT_0; i < waiting; ++i)
-        if (WaitForSingleObject(signals[i], 0) == WAIT_OBJECT_0) Report(watches[numbers[i]], numbers[i], events);
+void WaitForFolderChanges(FolderWatches* watches, unsigned timeoutMs, const FolderChangeEvents& events) {
+    watches->events = &events;
+    watches->reported = false;
+    Waiting = watches;
+    // Completions that came meanwhile run at once; else the first that comes ends the wait.
+    SleepEx(timeoutMs, TRUE);
+    Waiting = nullptr;
+    watches->events = nullptr;
 }

@@ -5,9 +5,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <system_error>
+#include <set>
 #include <thread>
 
 #include "core/changed_files.h"
@@ -52,9 +54,11 @@ struct IndexWorker {
 
     // The worker's thread alone uses these.
     ChangedFiles map;
-    std::vector<FolderWatch*> watches;
+    std::vector<std::string> watchedFolders;  // each folder watched, by its number
+    FolderWatches* watches = nullptr;
     std::vector<bool> unwatched;  // read in full until the next listing
     bool holdingLock = false;     // while the index is written, changes are taken under the lock it holds
+    bool marked = true;           // files were marked to be read since the last pass was planned
 
     // A pass: the files to read, handed out in order.
     struct Work {
@@ -190,23 +194,26 @@ void MarkTouched(IndexWorker* worker, const std::string& path, bool lost) {
         ++keeper->changes[file];
     }
     keeper->dirty = keeper->dirty || !files.empty();
+    worker->marked = worker->marked || !files.empty();
 }
 
-void OnChanged(void* context, size_t watch, const char* name) {
+void OnChanged(void* context, size_t folder, const char* name) {
     IndexWorker* worker = static_cast<IndexWorker*>(context);
-    const WatchedFolder& folder = worker->job.folders[watch];
     // A name the code page cannot carry stands for the whole folder.
-    MarkTouched(worker, folder.directory + name, false);
+    MarkTouched(worker, worker->watchedFolders[folder] + name, false);
 }
 
-void OnLost(void* context, size_t watch) {
+void OnLost(void* context, size_t folder) {
     IndexWorker* worker = static_cast<IndexWorker*>(context);
-    MarkTouched(worker, worker->job.folders[watch].directory, true);
+    MarkTouched(worker, worker->watchedFolders[folder], true);
 }
 
 void WatchFor(IndexWorker* worker, unsigned milliseconds) {
     const FolderChangeEvents events = {worker, OnChanged, OnLost};
-    WaitForFolderChanges(worker->watches.data(), worker->watches.size(), milliseconds, events);
+    if (worker->watches != nullptr)
+        WaitForFolderChanges(worker->watches, milliseconds, events);
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 // Reads the index file the first time, then takes the listing.
@@ -238,25 +245,58 @@ bool TakeListing(IndexWorker* worker) {
     return true;
 }
 
+// The folders to watch: each search path's folder, and for a tree every
+// folder that holds a file of the index, and those between it and the
+// tree's base, whose renaming moves the files below.
+std::vector<std::string> FoldersToWatch(const IndexJob& job) {
+    std::set<std::string> folders;
+    std::vector<std::string> bases;
+    for (const WatchedFolder& folder : job.folders) {
+        folders.insert(folder.directory);
+        if (folder.subtree) bases.push_back(folder.directory);
+    }
+    IndexCursor cursor = StartIndexWalk(job.fileIndex.data());
+    const char* name;
+    const char* last = nullptr;
+    while (NextIndexedFile(cursor, &name)) {
+        if (cursor.directory == last) continue;
+        last = cursor.directory;
+        const std::string directory(cursor.directory, cursor.directoryLength);
+        for (const std::string& base : bases) {
+            if (directory.compare(0, base.size(), base) != 0) continue;
+            for (size_t end = base.size(); end < directory.size(); ++end)
+                if (directory[end] == '\\' || directory[end] == '/') folders.insert(directory.substr(0, end + 1));
+        }
+    }
+    return std::vector<std::string>(folders.begin(), folders.end());
+}
+
 // Every folder watched before any file is read, so that no change after a
 // file was read goes unseen; what cannot be watched is read in full.
 void StartWatches(IndexWorker* worker) {
     MapChangedFiles(worker->map, worker->job.fileIndex.data());
     worker->unwatched.assign(worker->job.stamps.size(), false);
-    for (const WatchedFolder& folder : worker->job.folders) {
-        FolderWatch* watch = StartFolderWatch(folder.directory.c_str(), folder.subtree);
-        worker->watches.push_back(watch);
-        if (watch == nullptr) MarkTouched(worker, folder.directory, true);
-    }
+    worker->watchedFolders = FoldersToWatch(worker->job);
+    const size_t count = worker->watchedFolders.size();
+    std::vector<const char*> paths;
+    for (const std::string& folder : worker->watchedFolders) paths.push_back(folder.c_str());
+    std::unique_ptr<bool[]> watched(new bool[count + 1]);
+    const size_t watching = count < size_t{kMaxWatchedFolders} ? count : size_t{kMaxWatchedFolders};
+    worker->watches = StartFolderWatches(paths.data(), watching, watched.get());
+    for (size_t i = 0; i < count; ++i)
+        if (worker->watches == nullptr || i >= watching || !watched[i])
+            MarkTouched(worker, worker->watchedFolders[i], true);
 }
 
 void StopWatches(IndexWorker* worker) {
-    for (FolderWatch* watch : worker->watches) StopFolderWatch(watch);
-    worker->watches.clear();
+    StopFolderWatches(worker->watches);
+    worker->watches = nullptr;
 }
 
 // The files still to be read, in index order; false when there are none.
 bool PlanPass(IndexWorker* worker) {
+    if (!worker->marked) return false;
+    worker->marked = false;
     worker->work.clear();
     worker->nextWork = 0;
     IndexKeeper* keeper = worker->keeper;

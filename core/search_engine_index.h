@@ -35,7 +35,9 @@
 // after `finished`. Escape does not stop it; a new listing or the end of
 // the program does.
 
-enum { kIndexSaveIntervalMs = 30000, kIndexWatchPollMs = 100 };
+// A tree's folders are watched one by one, up to kMaxWatchedFolders in all;
+// the files of any further folder are read in full by every search.
+enum { kIndexSaveIntervalMs = 30000, kIndexWatchPollMs = 100, kMaxWatchedFolders = 16384 };
 
 // The index kept in 32-bit processes is at most 512 MiB; files past it are
 // read in full by every search.
@@ -71,8 +73,8 @@ struct IndexEvents {
     void (*finished)(void* context);
 };
 
-// A folder to watch: a directory ending with a separator and, with subtree,
-// every folder below it.
+// A search path's folder: a directory ending with a separator and, with
+// subtree, the folders below it that hold indexed files.
 struct WatchedFolder {
     std::string directory;
     bool subtree;

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "app_state.h"
+#include "core/content_index_run.h"
 #include "core/effects.h"
 #include "core/index_format.h"
 #include "core/search_engine.h"
@@ -138,7 +139,7 @@ void SearchIndexedFiles() {
     const int readers = App.SearchReaders > 0 ? App.SearchReaders : DefaultReaderCount();
     // A query too long to search searches no file, and so finds none.
     static const char kNoFiles[1] = "";
-    const char* index = PrepareSpellings() ? App.FileIndex : kNoFiles;
+    const char* index = PrepareSpellings() ? FilesToSearch(App.Spellings) : kNoFiles;
     App.Search = StartSearch(index, App.Spellings, App.CaseInsensitive == 1, readers, events);
     App.SearchShown = App.Search != nullptr;
     // Without a thread to search on, nothing was searched: say so.

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "app_state.h"
+#include "core/content_index_run.h"
 #include "core/file_index.h"
 #include "core/search_run.h"
 #include "res/resource.h"
@@ -50,6 +51,8 @@ INT_PTR OnInitDialog(HWND window) {
     BuildFileIndex();
     PrepareResultList();
     CaptureMainLayout();
+    FitStatusParts();
+    StartContentIndex();
     return TRUE;  // the focus goes to the query field
 }
 
@@ -86,6 +89,7 @@ INT_PTR OnCommand(WORD id) {
     case IDM_REINDEX:
         EndSearch();  // its readers walk the index
         BuildFileIndex();
+        StartContentIndex();
         return TRUE;
     case IDM_EXIT:
         SendMessageA(App.MainWindow, WM_CLOSE, 0, 0);
@@ -115,6 +119,7 @@ INT_PTR OnContextMenu(HWND from, LPARAM at) {
 }
 
 INT_PTR OnClose() {
+    StopContentIndex();
     EndSearch();
     ReleaseFileIndex();
     EndDialog(App.MainWindow, 0);
@@ -125,6 +130,11 @@ INT_PTR OnClose() {
 
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (HandleSearchMessage(message, wParam, lParam)) return TRUE;
+    LRESULT result;
+    if (HandleIndexMessage(message, wParam, lParam, &result)) {
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
     switch (message) {
     case WM_INITDIALOG:
         return OnInitDialog(window);

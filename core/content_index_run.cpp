@@ -1,0 +1,185 @@
+#include "core/content_index_run.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <new>
+#include <string>
+#include <vector>
+
+#include "app_state.h"
+#include "core/ansi_lead_bytes.h"
+#include "core/executable_path.h"
+#include "core/folder_walk.h"
+#include "core/index_format.h"
+#include "core/search_engine.h"
+#include "core/search_engine_index.h"
+#include "core/spelling_literals.h"
+#include "res/resource.h"
+
+namespace {
+
+enum { kStatusIndexPart = 1 };
+
+// --- On the worker's thread: post to the window, never send ----------------
+
+void PostProgress(void* context, IndexProgress progress) {
+    IndexProgress* copy = static_cast<IndexProgress*>(malloc(sizeof(IndexProgress)));
+    if (copy == nullptr) return;
+    *copy = progress;
+    if (!PostMessageA(App.MainWindow, WM_APP_INDEX_PROGRESS, reinterpret_cast<WPARAM>(context),
+                      reinterpret_cast<LPARAM>(copy)))
+        free(copy);
+}
+
+void Finished(void*) {}
+
+// --- On the window's thread ------------------------------------------------
+
+void ShowIndexStatus(const IndexProgress& progress) {
+    char count[kDecimalTextSize];
+    char text[2 * kDecimalTextSize + 32];
+    const bool done = progress.done >= progress.files;
+    lstrcpyA(text, done ? kIndexedText : kIndexingText);
+    if (!done) {
+        FormatDecimal(static_cast<int32_t>(progress.done), count);
+        lstrcatA(text, count);
+        lstrcatA(text, kIndexingOfText);
+    }
+    FormatDecimal(static_cast<int32_t>(progress.files), count);
+    lstrcatA(text, count);
+    lstrcatA(text, kIndexFilesText);
+    SendDlgItemMessageA(App.MainWindow, IDC_MAIN_STATUS, SB_SETTEXTA, kStatusIndexPart,
+                        reinterpret_cast<LPARAM>(text));
+}
+
+void OnProgress(WPARAM listing, IndexProgress* progress) {
+    if (listing == static_cast<WPARAM>(App.Listing)) ShowIndexStatus(*progress);
+    free(progress);
+}
+
+// What the worker is told to watch, and the paths the index is built for,
+// as the file index resolves them.
+bool DescribeSearchPaths(IndexJob& job) {
+    static char pattern[kLongPathSize];
+    for (int slot = Path1; slot < Path1 + kPathSlotCount; ++slot) {
+        const char* path = App.Settings.Slots[slot];
+        if (path[0] == '\0' || !ResolveSearchPath(path, ExecutableDirectory(), pattern, sizeof pattern)) {
+            job.builtFor += '\0';
+            continue;
+        }
+        job.builtFor += pattern;
+        job.builtFor += '\0';
+        size_t baseLength, maskStart;
+        if (SplitTreeSearchPath(pattern, &baseLength, &maskStart, AnsiLeadBytes()))
+            job.folders.push_back({std::string(pattern, baseLength), true});
+        else
+            job.folders.push_back({std::string(pattern, SearchPathDirectoryLength(pattern, AnsiLeadBytes())), false});
+    }
+    return true;
+}
+
+// Beside the settings file, with "idx" for its last three letters.
+std::string IndexFilePath() {
+    const size_t length = strlen(App.SettingsFile);
+    if (length < 3) return std::string();
+    return std::string(App.SettingsFile, length - 3) + kIndexFileExtension;
+}
+
+bool DescribeJob(IndexJob& job) {
+    try {
+        job.listing = App.Listing;
+        job.fileIndex.assign(App.FileIndex, FileIndexLength(App.FileIndex));
+        job.stamps.assign(App.FileStamps, App.FileStamps + App.FileCount);
+        job.indexFile = IndexFilePath();
+        job.readers = App.SearchReaders > 0 ? App.SearchReaders : DefaultReaderCount();
+        return DescribeSearchPaths(job);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+// The chosen files of the index block, in its order, as a block of their own.
+const char* ChosenFiles(const std::vector<uint32_t>& files) {
+    IndexWriter writer = {App.SearchFiles, App.SearchFilesSize, 0, [](char* block, size_t size) {
+                              return static_cast<char*>(realloc(block, size));
+                          }, false, false};
+    BeginIndex(writer);
+    IndexCursor cursor = StartIndexWalk(App.FileIndex);
+    const char* name;
+    const char* group = nullptr;
+    size_t next = 0;
+    for (uint32_t file = 0; next < files.size() && NextIndexedFile(cursor, &name); ++file) {
+        if (file != files[next]) continue;
+        ++next;
+        const bool stored = cursor.directory == group
+                                ? AddListedName(writer, cursor.directory, cursor.directoryLength, name)
+                                : AddGroupEntry(writer, cursor.directory, cursor.directoryLength, name);
+        if (!stored) break;
+        group = cursor.directory;
+    }
+    if (writer.block == nullptr) writer.failed = !GrowBlock(writer.block, writer.size, 1, writer.grow);
+    EndIndex(writer);
+    App.SearchFiles = writer.block;
+    App.SearchFilesSize = writer.size;
+    return writer.failed ? nullptr : writer.block;
+}
+
+}  // namespace
+
+void StartContentIndex() {
+    if (App.Keeper == nullptr) App.Keeper = NewIndexKeeper(kContentIndexCap);
+    if (App.IndexWorker != nullptr) ReleaseIndexWorker(App.IndexWorker);
+    App.IndexWorker = nullptr;
+    ++App.Listing;
+    SendDlgItemMessageA(App.MainWindow, IDC_MAIN_STATUS, SB_SETTEXTA, kStatusIndexPart,
+                        reinterpret_cast<LPARAM>(""));
+    IndexJob* job = new (std::nothrow) IndexJob;
+    if (App.Keeper == nullptr || job == nullptr || App.FileIndex == nullptr || !DescribeJob(*job)) {
+        delete job;
+        return;
+    }
+    const IndexEvents events = {reinterpret_cast<void*>(static_cast<UINT_PTR>(App.Listing)), PostProgress, Finished};
+    App.IndexWorker = StartIndexWorker(App.Keeper, *job, events);
+    delete job;
+}
+
+void StopContentIndex() {
+    if (App.IndexWorker != nullptr) ReleaseIndexWorker(App.IndexWorker);
+    App.IndexWorker = nullptr;
+}
+
+const char* FilesToSearch(const QuerySpellings& spellings) {
+    App.SearchedFiles = App.FileCount;
+    // One spelling too short to be looked up rules out no file.
+    if (App.Keeper == nullptr || spellings.ansiLength < 3 ||
+        (spellings.utf8Length != 0 && spellings.utf8Length < 3) || spellings.utf16Length < 3)
+        return App.FileIndex;
+    std::vector<uint32_t> files;
+    const char* chosen = nullptr;
+    try {
+        // Whole words look for the same literals; a pattern's own required
+        // literals (an AND/OR tree) would take the place of these two.
+        const LiteralQuery plain = SpellingLiterals(spellings, false);
+        const LiteralQuery utf16 = SpellingLiterals(spellings, true);
+        if (ChooseIndexedFiles(App.Keeper, App.Listing, plain, utf16, files)) chosen = ChosenFiles(files);
+    } catch (const std::bad_alloc&) {
+    }
+    if (chosen == nullptr) return App.FileIndex;
+    App.SearchedFiles = files.size();
+    return chosen;
+}
+
+bool HandleIndexMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    switch (message) {
+    case WM_APP_INDEX_PROGRESS:
+        OnProgress(wParam, reinterpret_cast<IndexProgress*>(lParam));
+        *result = 0;
+        return true;
+    case WM_APP_SEARCHED_FILES:
+        *result = static_cast<LRESULT>(App.SearchedFiles);
+        return true;
+    default:
+        return false;
+    }
+}

@@ -18,15 +18,16 @@ int Unreadable;
 
 void Visiting(void*, const char*) {}
 // One line per path, as the other tools print them.
-void Rows(void*, RowBatch* batch) {
+bool Rows(void*, RowBatch* batch) {
     for (char& c : batch->paths)
         if (c == '\0') c = '\n';
     fwrite(batch->paths.data(), 1, batch->paths.size(), stdout);
     FreeRowBatch(batch);
+    return true;
 }
 // Three tones per unopenable file; counted once.
 void Tone(void*, unsigned hertz) { Unreadable += hertz == 200; }
-void Finished(void*, bool) {}
+bool Finished(void*, bool) { return true; }
 
 }  // namespace
 

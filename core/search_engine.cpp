@@ -58,11 +58,29 @@ long long NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
 }
 
+// The bytes of an index block up to and including its end marker.
+size_t IndexLength(const char* block) {
+    const char* entry = block;
+    while (*entry != '\0') entry += strlen(entry) + 1;
+    return static_cast<size_t>(entry - block) + 1;
+}
+
+void FreeReader(const Reader& reader) {
+    DeleteSearchedFile(reader.file);
+    free(reader.buffer);
+    free(reader.path);
+}
+
 }  // namespace
 
 struct SearchRun {
-    const char* index;
-    std::string ansi;  // the query's own text, which query.ansi points at
+    ~SearchRun() {
+        for (const Reader& reader : readers) FreeReader(reader);
+    }
+
+    std::atomic<int> holders{2};  // the caller and the delivering thread
+    std::vector<char> index;      // its own copy: the caller's block may be rebuilt meanwhile
+    std::string ansi;             // the query's own text, which query.ansi points at
     QuerySpellings query;
     bool caseInsensitive;
     SearchEvents events;
@@ -86,8 +104,7 @@ struct SearchRun {
     std::vector<unsigned char> results;  // by sequence number, modulo kAhead
 
     std::vector<Reader> readers;
-    std::vector<std::thread> readerThreads;
-    std::thread deliverer;
+    std::vector<std::thread> readerThreads;  // started and joined by the delivering thread
 };
 
 namespace {
@@ -176,11 +193,17 @@ void ReadFiles(SearchRun* run, Reader* reader) {
     const char* directory;
     size_t directoryLength;
     const char* name;
-    while (TakeNextFile(*run, &sequence, &directory, &directoryLength, &name)) {
-        unsigned char result = kUnopenable;  // a path that does not fit opens nothing
-        if (ComposeFullPath(directory, directoryLength, name, reader->path, kPathSize))
-            result = SearchFile(*run, *reader);
-        Report(*run, sequence, result);
+    try {
+        while (TakeNextFile(*run, &sequence, &directory, &directoryLength, &name)) {
+            unsigned char result = kUnopenable;  // a path that does not fit opens nothing
+            if (ComposeFullPath(directory, directoryLength, name, reader->path, kPathSize))
+                result = SearchFile(*run, *reader);
+            Report(*run, sequence, result);
+        }
+    } catch (const std::bad_alloc&) {
+        // A platform's file call found no memory. Its file is never
+        // reported, so the run cannot end complete: it stops.
+        StopSearch(run);
     }
     std::lock_guard<std::mutex> held(run->lock);
     if (--run->readersRunning == 0) run->delivererWake.notify_one();
@@ -196,14 +219,27 @@ struct Delivery {
 };
 
 // Hands on the rows found so far unless paced rows are still out, or
-// whatever is out when `now` is set.
-void HandOnRows(SearchRun& run, Delivery& delivery, bool now) {
-    if (delivery.pending == nullptr || (!now && run.events.paced && run.rowsOut)) return;
+// whatever is out when `now` is set. False when the receiver could not take
+// them: they stay pending, later rows join them, and the next try is due a
+// rows interval later.
+bool HandOnRows(SearchRun& run, Delivery& delivery, bool now) {
+    if (delivery.pending == nullptr || (!now && run.events.paced && run.rowsOut)) return true;
     delivery.lastHanded = Clock::now();
-    RowBatch* batch = delivery.pending;
-    delivery.pending = nullptr;
-    run.rowsOut = true;
-    run.events.rows(run.events.context, batch);
+    run.rowsOut = true;  // before the receiver can see the batch, which it may take at once
+    if (run.events.rows(run.events.context, delivery.pending)) {
+        delivery.pending = nullptr;
+        return true;
+    }
+    // Nothing is out for the receiver to say it took. Should an earlier
+    // batch still be out, the next one comes early: better than a flag left
+    // set for good, which would hold back every row after it.
+    run.rowsOut = false;
+    return false;
+}
+
+// Before a tone, at the end and at a stop: until the receiver takes them.
+void HandOnAllRows(SearchRun& run, Delivery& delivery) {
+    while (!HandOnRows(run, delivery, true)) std::this_thread::sleep_for(std::chrono::milliseconds(kDeliveryPollMs));
 }
 
 bool RowsDue(const Delivery& delivery) {
@@ -228,7 +264,7 @@ void Deliver(SearchRun& run, Delivery& delivery, unsigned char result) {
         AddRow(delivery, delivery.path.data());
     if (result & kUnopenable) {
         // What was found before it is shown before it sounds.
-        HandOnRows(run, delivery, true);
+        HandOnAllRows(run, delivery);
         const unsigned hertz[] = {200, 300, 400};
         const unsigned char bits[] = {kTone200, kTone300, kTone400};
         for (int t = 0; t < 3; ++t)
@@ -251,48 +287,58 @@ bool TakeReady(SearchRun& run, std::vector<unsigned char>& ready) {
     return !ready.empty();
 }
 
-void DeliverInOrder(SearchRun* run) {
-    Delivery delivery = {StartIndexWalk(run->index), std::vector<char>(kPathSize), nullptr, Clock::now()};
+// True when every file was delivered, false after a stop.
+bool DeliverAll(SearchRun& run, Delivery& delivery) {
     std::vector<unsigned char> ready;
-    bool completed = false;
-    std::unique_lock<std::mutex> held(run->lock);
-    while (!run->stop) {
-        if (TakeReady(*run, ready)) {
+    std::unique_lock<std::mutex> held(run.lock);
+    while (!run.stop) {
+        if (TakeReady(run, ready)) {
             held.unlock();
             for (unsigned char result : ready)
-                if (!run->stop) Deliver(*run, delivery, result);
+                if (!run.stop) Deliver(run, delivery, result);
             held.lock();
             continue;
         }
-        if (run->readersRunning == 0 && run->delivered == run->handedOut) {
-            completed = true;
-            break;
-        }
-        run->delivererWake.wait_for(held, std::chrono::milliseconds(kDeliveryPollMs));
+        if (run.readersRunning == 0 && run.delivered == run.handedOut) return run.indexEnded;
+        run.delivererWake.wait_for(held, std::chrono::milliseconds(kDeliveryPollMs));
         // While a slow file holds back the rest, what came before it is shown.
         if (RowsDue(delivery)) {
             held.unlock();
-            HandOnRows(*run, delivery, false);
+            HandOnRows(run, delivery, false);
             held.lock();
         }
     }
-    held.unlock();
-    for (std::thread& reader : run->readerThreads) reader.join();
-    if (completed) {
-        HandOnRows(*run, delivery, true);
-    } else {
-        delete delivery.pending;
-    }
-    run->events.finished(run->events.context, !completed);
+    return false;
 }
 
-void ReleaseReaders(SearchRun* run) {
-    for (Reader& reader : run->readers) {
-        DeleteSearchedFile(reader.file);
-        free(reader.buffer);
-        free(reader.path);
+// Whichever of the caller and the delivering thread lets go last frees the run.
+void LetGo(SearchRun* run) {
+    if (run->holders.fetch_sub(1, std::memory_order_acq_rel) == 1) delete run;
+}
+
+int StartReaders(SearchRun* run);
+
+// The delivering thread. It lets go of the run before its last word, so
+// that once `finished` has returned nothing of the run is left but what the
+// caller still holds.
+void DeliverInOrder(SearchRun* run) {
+    Delivery delivery = {StartIndexWalk(run->index.data()), std::vector<char>(), nullptr, Clock::now()};
+    bool completed = false;
+    if (StartReaders(run) > 0) {
+        try {
+            delivery.path.resize(kPathSize);
+            completed = DeliverAll(*run, delivery);
+        } catch (const std::bad_alloc&) {
+            StopSearch(run);  // no room for the next row or result; those found so far stay
+        }
     }
-    run->readers.clear();
+    // Complete or stopped, the rows already put in order are handed on.
+    HandOnAllRows(*run, delivery);
+    for (std::thread& reader : run->readerThreads) reader.join();
+    const SearchEvents events = run->events;
+    LetGo(run);
+    while (!events.finished(events.context, !completed))
+        std::this_thread::sleep_for(std::chrono::milliseconds(kDeliveryPollMs));
 }
 
 // Each reader's memory is taken before any thread starts; fewer readers
@@ -305,9 +351,7 @@ void PrepareReaders(SearchRun* run, int count) {
         const uintptr_t afterOverlap = reinterpret_cast<uintptr_t>(reader.buffer) + kMaxQueryLength;
         reader.piece = reinterpret_cast<char*>((afterOverlap + kPageSize - 1) & ~uintptr_t{kPageSize - 1});
         if (reader.file == nullptr || reader.buffer == nullptr || reader.path == nullptr) {
-            DeleteSearchedFile(reader.file);
-            free(reader.buffer);
-            free(reader.path);
+            FreeReader(reader);
             return;
         }
         run->readers.push_back(reader);
@@ -320,8 +364,10 @@ int StartReaders(SearchRun* run) {
     for (Reader& reader : run->readers) {
         std::lock_guard<std::mutex> held(run->lock);
         try {
-            run->readerThreads.emplace_back(ReadFiles, run, &reader);
+            run->readerThreads.emplace_back(ReadFiles, run, &reader);  // room reserved at the start
         } catch (const std::system_error&) {
+            break;
+        } catch (const std::bad_alloc&) {
             break;
         }
         ++run->readersRunning;
@@ -344,25 +390,24 @@ SearchRun* StartSearch(const char* index, const QuerySpellings& query, bool case
                        const SearchEvents& events) {
     SearchRun* run = new (std::nothrow) SearchRun;
     if (run == nullptr) return nullptr;
-    run->index = index;
-    run->ansi = query.ansi;
-    run->query = query;
-    run->query.ansi = run->ansi.c_str();
-    run->caseInsensitive = caseInsensitive;
-    run->events = events;
-    run->cursor = StartIndexWalk(run->index);
-    run->results.assign(kAhead, 0);
-    PrepareReaders(run, readers < 1 ? 1 : readers > kMaxReaders ? kMaxReaders : readers);
-    if (StartReaders(run) > 0) {
-        try {
-            run->deliverer = std::thread(DeliverInOrder, run);
+    try {
+        run->index.assign(index, index + IndexLength(index));
+        run->ansi = query.ansi;
+        run->query = query;
+        run->query.ansi = run->ansi.c_str();
+        run->caseInsensitive = caseInsensitive;
+        run->events = events;
+        run->cursor = StartIndexWalk(run->index.data());
+        run->results.assign(kAhead, 0);
+        run->readerThreads.reserve(kMaxReaders);
+        PrepareReaders(run, readers < 1 ? 1 : readers > kMaxReaders ? kMaxReaders : readers);
+        if (!run->readers.empty()) {
+            std::thread(DeliverInOrder, run).detach();
             return run;
-        } catch (const std::system_error&) {
         }
+    } catch (const std::bad_alloc&) {
+    } catch (const std::system_error&) {
     }
-    StopSearch(run);
-    for (std::thread& reader : run->readerThreads) reader.join();
-    ReleaseReaders(run);
     delete run;
     return nullptr;
 }
@@ -380,16 +425,55 @@ void RowsTaken(SearchRun* run) {
     run->delivererWake.notify_one();
 }
 
-void FinishSearch(SearchRun* run) {
-    run->deliverer.join();
-    ReleaseReaders(run);
-    delete run;
+void ReleaseSearch(SearchRun* run) {
+    StopSearch(run);
+    LetGo(run);
 }
+
+namespace {
+
+// SearchIndex's caller waits for `finished`; every event is relayed.
+struct Waiter {
+    SearchEvents events;
+    std::mutex lock;
+    std::condition_variable ended;
+    bool done = false;
+};
+
+Waiter& WaiterOf(void* context) { return *static_cast<Waiter*>(context); }
+
+void RelayVisiting(void* context, const char* path) {
+    WaiterOf(context).events.visiting(WaiterOf(context).events.context, path);
+}
+
+bool RelayRows(void* context, RowBatch* batch) {
+    return WaiterOf(context).events.rows(WaiterOf(context).events.context, batch);
+}
+
+void RelayTone(void* context, unsigned hertz) { WaiterOf(context).events.tone(WaiterOf(context).events.context, hertz); }
+
+bool RelayFinished(void* context, bool stopped) {
+    Waiter& waiter = WaiterOf(context);
+    if (!waiter.events.finished(waiter.events.context, stopped)) return false;
+    std::lock_guard<std::mutex> held(waiter.lock);
+    waiter.done = true;
+    waiter.ended.notify_one();
+    return true;
+}
+
+}  // namespace
 
 bool SearchIndex(const char* index, const QuerySpellings& query, bool caseInsensitive, int readers,
                  const SearchEvents& events) {
-    SearchRun* run = StartSearch(index, query, caseInsensitive, readers, events);
+    Waiter waiter;
+    waiter.events = events;
+    const SearchEvents relayed = {&waiter, RelayVisiting, RelayRows, RelayTone, RelayFinished, events.paced};
+    SearchRun* run = StartSearch(index, query, caseInsensitive, readers, relayed);
     if (run == nullptr) return false;
-    FinishSearch(run);
+    {
+        std::unique_lock<std::mutex> held(waiter.lock);
+        waiter.ended.wait(held, [&] { return waiter.done; });
+    }
+    ReleaseSearch(run);
     return true;
 }

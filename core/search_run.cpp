@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <new>
+
 #include "app_state.h"
 #include "core/content_index_run.h"
 #include "core/effects.h"
@@ -15,35 +17,50 @@ namespace {
 
 // --- On the engine's threads: post to the window, never send --------------
 
-UINT_PTR GenerationOf(void* context) { return reinterpret_cast<UINT_PTR>(context); }
+// Where a search's messages go. The engine's threads read this and nothing
+// of App; the end message, the run's last, frees it.
+struct SearchTarget {
+    HWND window;
+    UINT generation;
+};
 
-// A posted message owns what lParam points to: when it cannot be posted, the
-// queue being full for a second, or the window gone, it is dropped here.
-bool Post(UINT message, void* context, LPARAM lParam) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        if (PostMessageA(App.MainWindow, message, GenerationOf(context), lParam)) return true;
-        if (!IsWindow(App.MainWindow)) return false;
-        Sleep(10);
-    }
-    return false;
+SearchTarget& TargetOf(void* context) { return *static_cast<SearchTarget*>(context); }
+
+bool Post(const SearchTarget& target, UINT message, LPARAM lParam) {
+    return PostMessageA(target.window, message, target.generation, lParam) != FALSE;
 }
 
+// A posted message owns what lParam points to. Progress that cannot be
+// posted is dropped: the next file's follows soon.
 void PostVisiting(void* context, const char* path) {
     const size_t size = strlen(path) + 1;
     char* copy = static_cast<char*>(malloc(size));
     if (copy == nullptr) return;
     memcpy(copy, path, size);
-    if (!Post(WM_APP_SEARCH_PROGRESS, context, reinterpret_cast<LPARAM>(copy))) free(copy);
+    if (!Post(TargetOf(context), WM_APP_SEARCH_PROGRESS, reinterpret_cast<LPARAM>(copy))) free(copy);
 }
 
-void PostRows(void* context, RowBatch* batch) {
-    if (!Post(WM_APP_SEARCH_ROWS, context, reinterpret_cast<LPARAM>(batch))) FreeRowBatch(batch);
+// While the window lives but its queue is full (10,000 messages), the
+// engine keeps the rows and tries again; a window gone takes nothing more.
+bool PostRows(void* context, RowBatch* batch) {
+    const SearchTarget& target = TargetOf(context);
+    if (Post(target, WM_APP_SEARCH_ROWS, reinterpret_cast<LPARAM>(batch))) return true;
+    if (IsWindow(target.window)) return false;
+    FreeRowBatch(batch);
+    return true;
 }
 
 // On the delivering thread, so that the window stays alive meanwhile.
 void SoundTone(void*, unsigned hertz) { PlayTone(hertz, 500); }
 
-void PostEnd(void* context, bool) { Post(WM_APP_SEARCH_END, context, static_cast<LPARAM>(GetTickCount())); }
+// Tried again until the window takes it, so that the search always ends there.
+bool PostEnd(void* context, bool stopped) {
+    SearchTarget* target = &TargetOf(context);
+    const UINT message = stopped ? WM_APP_SEARCH_STOPPED : WM_APP_SEARCH_END;
+    if (!Post(*target, message, static_cast<LPARAM>(GetTickCount())) && IsWindow(target->window)) return false;
+    delete target;
+    return true;
+}
 
 // --- On the window's thread ------------------------------------------------
 
@@ -55,6 +72,8 @@ void ShowStatus(const char* text, DWORD elapsed) {
     SetDlgItemTextA(App.MainWindow, IDC_MAIN_STATUS, App.StatusText);
 }
 
+// A search stopped by Escape stays current until its end comes: the rows it
+// had put in order before the stop still reach the list.
 bool IsCurrent(WPARAM generation) { return generation == App.SearchGeneration && App.Search != nullptr; }
 
 void AddResultRow(const char* path) {
@@ -76,7 +95,7 @@ void OnProgress(WPARAM generation, char* path) {
 // batch is asked for only now, so rows never pile up in the queue ahead of
 // the user's keys.
 void OnRows(WPARAM generation, RowBatch* batch) {
-    if (IsCurrent(generation) && App.SearchShown && batch->count > 0) {
+    if (IsCurrent(generation) && batch->count > 0) {
         SendMessageA(App.ResultList, WM_SETREDRAW, FALSE, 0);
         const char* row = batch->paths.data();
         for (size_t i = 0; i < batch->count; ++i, row += strlen(row) + 1) AddResultRow(row);
@@ -87,13 +106,14 @@ void OnRows(WPARAM generation, RowBatch* batch) {
     if (IsCurrent(generation)) RowsTaken(App.Search);
 }
 
-void OnEnd(WPARAM generation, DWORD end) {
-    if (!IsCurrent(generation)) return;  // already ended by EndSearch
-    FinishSearch(App.Search);
+// A run that stopped by itself, having no memory to go on, ends as Escape would.
+void OnEnd(WPARAM generation, DWORD end, bool stopped) {
+    if (!IsCurrent(generation)) return;  // already let go of by EndSearch
+    ReleaseSearch(App.Search);
     App.Search = nullptr;
-    if (!App.SearchShown) return;  // stopped: its status is shown already
+    if (!App.SearchShown) return;  // stopped by Escape: its status is shown already
     App.SearchShown = false;
-    ShowStatus(kSearchCompleteText, end - App.SearchStart);
+    ShowStatus(stopped ? kSearchStoppedText : kSearchCompleteText, end - App.SearchStart);
 }
 
 // The ANSI query in the other spellings that files hold text in. The
@@ -134,16 +154,20 @@ void SearchIndexedFiles() {
     EndSearch();
     ShowFirstPath();
     ++App.SearchGeneration;
-    const SearchEvents events = {reinterpret_cast<void*>(static_cast<UINT_PTR>(App.SearchGeneration)), PostVisiting,
-                                 PostRows, SoundTone, PostEnd, true};
+    SearchTarget* target = new (std::nothrow) SearchTarget{App.MainWindow, App.SearchGeneration};
+    const SearchEvents events = {target, PostVisiting, PostRows, SoundTone, PostEnd, true};
     const int readers = App.SearchReaders > 0 ? App.SearchReaders : DefaultReaderCount();
     // A query too long to search searches no file, and so finds none.
     static const char kNoFiles[1] = "";
     const char* index = PrepareSpellings() ? FilesToSearch(App.Spellings) : kNoFiles;
-    App.Search = StartSearch(index, App.Spellings, App.CaseInsensitive == 1, readers, events);
+    App.Search = target != nullptr ? StartSearch(index, App.Spellings, App.CaseInsensitive == 1, readers, events)
+                                   : nullptr;
     App.SearchShown = App.Search != nullptr;
-    // Without a thread to search on, nothing was searched: say so.
-    if (App.Search == nullptr) ShowStatus(kSearchStoppedText, GetTickCount() - App.SearchStart);
+    // Without the memory or a thread to search with, nothing was searched: say so.
+    if (App.Search == nullptr) {
+        delete target;
+        ShowStatus(kSearchStoppedText, GetTickCount() - App.SearchStart);
+    }
 }
 
 void StopSearchCommand() {
@@ -156,7 +180,7 @@ void StopSearchCommand() {
 void EndSearch() {
     if (App.Search == nullptr) return;
     StopSearchCommand();
-    FinishSearch(App.Search);
+    ReleaseSearch(App.Search);
     App.Search = nullptr;
 }
 
@@ -171,7 +195,8 @@ bool HandleSearchMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnRows(wParam, reinterpret_cast<RowBatch*>(lParam));
         return true;
     case WM_APP_SEARCH_END:
-        OnEnd(wParam, static_cast<DWORD>(lParam));
+    case WM_APP_SEARCH_STOPPED:
+        OnEnd(wParam, static_cast<DWORD>(lParam), message == WM_APP_SEARCH_STOPPED);
         return true;
     default:
         return false;

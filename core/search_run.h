@@ -9,6 +9,7 @@ enum {
     WM_APP_SEARCH_PROGRESS = WM_APP + 1,  // lParam: the path being read, malloc'ed
     WM_APP_SEARCH_ROWS,                   // lParam: a RowBatch
     WM_APP_SEARCH_END,                    // lParam: the tick count at its end
+    WM_APP_SEARCH_STOPPED,                // the same, for a run that stopped before its end
 };
 
 // The Search command: stops a search that runs, empties the result list and
@@ -24,11 +25,12 @@ void SearchIndexedFiles();
 // Escape: a running search stops at once; the rows found so far stay.
 void StopSearchCommand();
 
-// Stops a running search and waits until none of its threads is left:
-// before the index changes and before the program ends.
+// Stops a running search and lets go of it without waiting for its threads,
+// which may be held for long in a call to a share that stopped answering:
+// before a new search, before the index changes and before the program ends.
 void EndSearch();
 
-// True while a search, or one stopped and still ending, has threads left.
+// True from the start of a search until its end is taken or EndSearch.
 bool SearchRunning();
 
 // Takes one of the search's messages; false for any other message.

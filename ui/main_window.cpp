@@ -87,7 +87,7 @@ INT_PTR OnCommand(WORD id) {
         DialogBoxParamA(App.Instance, MAKEINTRESOURCEA(IDD_OPTIONS), App.MainWindow, OptionsDialogProc, 0);
         return TRUE;
     case IDM_REINDEX:
-        EndSearch();  // its readers walk the index
+        EndSearch();  // a search of the old index stops, as for Enter
         BuildFileIndex();
         StartContentIndex();
         return TRUE;

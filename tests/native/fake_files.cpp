@@ -1,11 +1,15 @@
 #include "fake_files.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
+#include <new>
 #include <thread>
 
+#include "core/index_format.h"
 #include "core/searched_file.h"
 
 struct SearchedFile {
@@ -21,6 +25,11 @@ unsigned Seed, MaxDelayUs;
 std::mutex ReadsLock;
 std::map<std::string, unsigned long long> Reads;
 
+std::mutex StallLock;
+std::condition_variable StallEnded;
+int Stalled = 0;
+bool StallsReleased = false;
+
 unsigned DelayUs(const std::string& path) {
     if (MaxDelayUs == 0) return 0;
     unsigned hash = 2166136261u ^ Seed;
@@ -28,14 +37,28 @@ unsigned DelayUs(const std::string& path) {
     return hash % MaxDelayUs;
 }
 
+void StallIf(const FakeFile& file, Stall where) {
+    if (file.stall != where) return;
+    std::unique_lock<std::mutex> held(StallLock);
+    ++Stalled;
+    StallEnded.wait_for(held, std::chrono::seconds(10), [] { return StallsReleased; });
+    --Stalled;
+}
+
+char* Grow(char* block, size_t size) { return static_cast<char*>(realloc(block, size)); }
+
 }  // namespace
 
 void SetFakeFiles(const std::map<std::string, FakeFile>& files, unsigned seed, unsigned maxDelayUs) {
     Files = files;
     Seed = seed;
     MaxDelayUs = maxDelayUs;
-    std::lock_guard<std::mutex> held(ReadsLock);
-    Reads.clear();
+    {
+        std::lock_guard<std::mutex> held(ReadsLock);
+        Reads.clear();
+    }
+    std::lock_guard<std::mutex> held(StallLock);
+    StallsReleased = false;
 }
 
 unsigned long long FakeReadsOf(const std::string& path) {
@@ -44,14 +67,44 @@ unsigned long long FakeReadsOf(const std::string& path) {
     return found == Reads.end() ? 0 : found->second;
 }
 
-SearchedFile* NewSearchedFile() { return new SearchedFile{nullptr, std::string(), 0}; }
+int StalledCalls() {
+    std::lock_guard<std::mutex> held(StallLock);
+    return Stalled;
+}
+
+void ReleaseStalls() {
+    std::lock_guard<std::mutex> held(StallLock);
+    StallsReleased = true;
+    StallEnded.notify_all();
+}
+
+FakeIndex::FakeIndex(const std::vector<std::pair<std::string, std::vector<std::string>>>& groups) {
+    IndexWriter writer = {nullptr, 0, 0, Grow, false, false};
+    BeginIndex(writer);
+    for (const auto& group : groups)
+        for (size_t i = 0; i < group.second.size(); ++i) {
+            const char* name = group.second[i].c_str();
+            if (!(i == 0 ? AddGroupEntry(writer, group.first.c_str(), group.first.size(), name)
+                         : AddNameEntry(writer, name)))
+                abort();  // a test's own index that cannot be written
+        }
+    if (writer.block == nullptr) writer.block = Grow(nullptr, 1);
+    EndIndex(writer);
+    block = writer.block;
+}
+
+FakeIndex::~FakeIndex() { free(block); }
+
+SearchedFile* NewSearchedFile() { return new (std::nothrow) SearchedFile{nullptr, std::string(), 0}; }
 
 void DeleteSearchedFile(SearchedFile* file) { delete file; }
 
 bool OpenSearchedFile(SearchedFile* file, const char* path) {
     std::this_thread::sleep_for(std::chrono::microseconds(DelayUs(path)));
     auto found = Files.find(path);
-    if (found == Files.end() || !found->second.opens) return false;
+    if (found == Files.end()) return false;
+    StallIf(found->second, Stall::kInOpen);
+    if (!found->second.opens) return false;
     file->file = &found->second;
     file->path = path;
     file->offset = 0;
@@ -69,6 +122,7 @@ bool ReadSearchedFile(SearchedFile* file, char* into, size_t want, size_t* got) 
         std::lock_guard<std::mutex> held(ReadsLock);
         ++Reads[file->path];
     }
+    StallIf(*file->file, Stall::kInRead);
     *got = 0;
     if (file->file->readFails) return false;
     const std::string& bytes = file->file->bytes;

@@ -13,6 +13,8 @@ struct SearchRecord {
     std::vector<unsigned> tones;
     int finished = 0;
     bool stopped = false;
+    int refusals = 0;  // posts of rows or of the end still to refuse, as a full queue does
+    int late = 0;      // events after `finished`
 };
 
 SearchEvents RecordingEvents(SearchRecord* record);

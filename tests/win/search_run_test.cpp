@@ -57,6 +57,32 @@ TEST_F(SearchRunTest, TheStatusLineFollowsTheWalkAndEndsWithTheTime) {
     EXPECT_TRUE(std::regex_match(window.Status(), std::regex(" Search complete in [0-9]+ms"))) << window.Status();
 }
 
+// Escape after the search has found its rows, but before the window took
+// them: they stay. The same for a run that stopped by itself, out of memory,
+// whose end says so as Escape would.
+TEST_F(SearchRunTest, RowsFoundBeforeAStopStayAndTheStatusSaysItStopped) {
+    for (const char* name : {"a.inc", "b.inc", "c.inc"}) first.Write(name, "needle");
+    IndexPaths({first / "*.inc"});
+    const Rows all = {first / "a.inc", first / "b.inc", first / "c.inc"};
+    const std::regex stopped(" Search stopped after [0-9]+ms");
+
+    window.SetQuery("needle");
+    SearchCommand();
+    MSG message;
+    for (int i = 0; i < 500 && !PeekMessageA(&message, App.MainWindow, WM_APP_SEARCH_END, WM_APP_SEARCH_END,
+                                             PM_NOREMOVE); ++i)
+        Sleep(10);
+    StopSearchCommand();
+    WaitForSearch();
+    EXPECT_EQ(window.Rows(), all);
+    EXPECT_TRUE(std::regex_match(window.Status(), stopped)) << window.Status();
+
+    SearchCommand();
+    HandleSearchMessage(WM_APP_SEARCH_STOPPED, App.SearchGeneration, static_cast<LPARAM>(GetTickCount()));
+    EXPECT_FALSE(SearchRunning());
+    EXPECT_TRUE(std::regex_match(window.Status(), stopped)) << window.Status();
+}
+
 TEST_F(SearchRunTest, TheSameFileThroughTwoPathsIsListedTwice) {
     first.Write("both.inc", "needle");
     IndexPaths({first / "*.inc", first / "b*.inc"});

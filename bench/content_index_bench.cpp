@@ -1,26 +1,30 @@
-// The content index alone, natively, on one thread: building it over the
-// files of search paths, its size in memory and as a file, reading that file
-// back, and choosing the candidates of queries.
-//   content_index_bench <rounds> <search path> [query...]
+// The content index natively, through the program's own worker, engine and
+// matcher on POSIX file calls: building it against one full search of the
+// same files, reading it back, its size in memory and as a file, and whole
+// searches with the index ready against the same searches without it, in
+// interleaved rounds on a warm cache; medians.
+//   content_index_bench <rounds> <index file> <search path> [query...]
+// A query written "-i:text" is searched case-insensitively.
 
-#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "core/content_index.h"
-#include "core/content_index_file.h"
 #include "core/file_index_posix.h"
 #include "core/index_format.h"
 #include "core/search_engine.h"
+#include "core/search_engine_index.h"
 #include "core/spelling_literals.h"
-#include "core/trigram_set.h"
 
 namespace {
 
@@ -33,130 +37,163 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-bool AppendBytes(void* context, const void* bytes, size_t length) {
-    std::string* out = static_cast<std::string*>(context);
-    out->append(static_cast<const char*>(bytes), length);
+struct Counting {
+    size_t rows = 0;
+};
+void Visiting(void*, const char*) {}
+bool Rows(void* context, RowBatch* batch) {
+    static_cast<Counting*>(context)->rows += batch->count;
+    FreeRowBatch(batch);
     return true;
 }
+void Tone(void*, unsigned) {}
+bool Finished(void*, bool) { return true; }
 
-struct Reading {
-    const std::string* bytes;
-    size_t at;
+// Until the worker's first pass is over.
+struct Passes {
+    std::mutex lock;
+    std::condition_variable done;
+    bool passed = false, finished = false;
 };
-
-size_t ReadBytes(void* context, void* into, size_t length) {
-    Reading* reading = static_cast<Reading*>(context);
-    const size_t take = std::min(length, reading->bytes->size() - reading->at);
-    memcpy(into, reading->bytes->data() + reading->at, take);
-    reading->at += take;
-    return take;
+void OnProgress(void* context, IndexProgress progress) {
+    Passes* passes = static_cast<Passes*>(context);
+    std::lock_guard<std::mutex> held(passes->lock);
+    passes->passed = passes->passed || progress.done == progress.files;
+    passes->done.notify_all();
+}
+void OnFinished(void* context) {
+    Passes* passes = static_cast<Passes*>(context);
+    std::lock_guard<std::mutex> held(passes->lock);
+    passes->finished = true;
+    passes->done.notify_all();
 }
 
-// Reads every file in the search's pieces and holds its sequences.
-void Build(ContentIndex* index, const char* files, TrigramCollector* collector, std::vector<char>& piece,
-           unsigned long long* bytes) {
-    IndexCursor cursor = StartIndexWalk(files);
-    const char* name;
-    std::string path;
-    for (uint32_t file = 0; NextIndexedFile(cursor, &name); ++file) {
-        path.assign(cursor.directory, cursor.directoryLength);
-        path += name;
-        const int handle = open(path.c_str(), O_RDONLY);
-        if (handle < 0) {
-            MarkFileUnreadable(index, file);
-            continue;
-        }
-        StartTrigrams(collector);
-        bool utf16 = false;
-        for (size_t want = kFirstReadPiece;; want = kReadPiece) {
-            const ssize_t got = read(handle, piece.data(), want);
-            if (got <= 0) break;
-            if (want == kFirstReadPiece) utf16 = got >= 2 && piece[0] == '\xFF' && piece[1] == '\xFE';
-            AddTrigramPiece(collector, piece.data(), static_cast<size_t>(got));
-            *bytes += static_cast<unsigned long long>(got);
-            if (static_cast<size_t>(got) < want) break;
-        }
-        close(handle);
-        size_t count;
-        const Trigram* trigrams = FinishTrigrams(collector, &count);
-        HoldFile(index, file, FileStamp{0, 0}, utf16, trigrams, count);
+struct Kit {
+    std::string fileIndex;
+    std::vector<FileStamp> stamps;
+    std::string pattern;
+    WatchedFolder folder;
+};
+
+// A keeper with its index built (or read back) for the kit; the time it took.
+IndexKeeper* Index(const Kit& kit, const std::string& indexFile, double* ms) {
+    IndexKeeper* keeper = NewIndexKeeper(kContentIndexCap);
+    IndexJob job;
+    job.listing = 1;
+    job.fileIndex = kit.fileIndex;
+    job.stamps = kit.stamps;
+    job.folders = {kit.folder};
+    job.builtFor = kit.pattern + '\0';
+    job.indexFile = indexFile;
+    job.readers = DefaultReaderCount();
+    static Passes* passes;
+    passes = new Passes;
+    const Clock::time_point start = Clock::now();
+    IndexWorker* worker = StartIndexWorker(keeper, job, IndexEvents{passes, OnProgress, OnFinished});
+    std::unique_lock<std::mutex> held(passes->lock);
+    passes->done.wait(held, [] { return passes->passed; });
+    *ms = Ms(start);
+    held.unlock();
+    // Its file is written after the pass: the next start reads it.
+    struct stat info;
+    for (int i = 0; i < 6000 && stat(indexFile.c_str(), &info) != 0; ++i) usleep(10000);
+    ReleaseIndexWorker(worker);
+    held.lock();
+    passes->done.wait(held, [] { return passes->finished; });
+    return keeper;
+}
+
+// A whole search as the program makes one: the files the index chooses,
+// then the engine over them.
+double SearchMs(IndexKeeper* keeper, const Kit& kit, const char* query, size_t* rows, size_t* read) {
+    const bool insensitive = strncmp(query, "-i:", 3) == 0;
+    if (insensitive) query += 3;
+    const Clock::time_point start = Clock::now();
+    static QuerySpellings spellings;
+    PrepareQuerySpellings(query, nullptr, spellings);
+    const char* block = kit.fileIndex.data();
+    IndexWriter writer = {nullptr, 0, 0, [](char* b, size_t n) { return static_cast<char*>(realloc(b, n)); }, false,
+                          false};
+    std::vector<uint32_t> files;
+    *read = kit.stamps.size();
+    // Every file chosen: the index itself serves, as in the program.
+    if (keeper != nullptr && ChooseIndexedFiles(keeper, 1, SpellingLiterals(spellings, false),
+                                                SpellingLiterals(spellings, true), files) &&
+        files.size() < kit.stamps.size()) {
+        BeginIndex(writer);
+        SelectIndexedFiles(block, files.data(), files.size(), writer);
+        if (writer.block == nullptr) GrowBlock(writer.block, writer.size, 1, writer.grow);
+        EndIndex(writer);
+        block = writer.block;
+        *read = files.size();
     }
+    Counting counting;
+    const SearchEvents events = {&counting, Visiting, Rows, Tone, Finished, false};
+    SearchIndex(block, spellings, insensitive, DefaultReaderCount(), events);
+    free(writer.block);
+    *rows = counting.rows;
+    return Ms(start);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        fprintf(stderr, "usage: content_index_bench <rounds> <search path> [query...]\n");
+    if (argc < 4) {
+        fprintf(stderr, "usage: content_index_bench <rounds> <index file> <search path> [query...]\n");
         return 2;
     }
     const int rounds = atoi(argv[1]);
-    const char* paths[] = {argv[2]};
-    char* files = BuildPosixFileIndex(paths, 1, "/");
-    size_t count = 0;
-    {
-        IndexCursor cursor = StartIndexWalk(files);
-        const char* name;
-        while (NextIndexedFile(cursor, &name)) ++count;
-    }
-    std::vector<FileStamp> stamps(count, FileStamp{0, 0});
-    TrigramCollector* collector = NewTrigramCollector();
-    std::vector<char> piece(kReadPiece);
-
-    std::vector<double> builds;
-    ContentIndex* index = nullptr;
+    const std::string indexFile = argv[2];
+    Kit kit;
+    kit.pattern = argv[3];
+    const char* paths[] = {argv[3]};
+    char* block = BuildPosixFileIndex(paths, 1, "/", &kit.stamps);
+    kit.fileIndex.assign(block, FileIndexLength(block));
+    free(block);
     unsigned long long bytes = 0;
-    for (int round = 0; round < rounds; ++round) {
-        DeleteContentIndex(index);
-        index = NewContentIndex(SIZE_MAX);
-        bytes = 0;
-        const Clock::time_point start = Clock::now();
-        RelistFiles(index, files, stamps.data(), count);
-        Build(index, files, collector, piece, &bytes);
-        builds.push_back(Ms(start));
-    }
-    size_t postings = 0;
-    for (size_t i = 0; i < index->listCount; ++i) postings += index->lists[i].size;
-    std::string saved;
-    const IndexFileSink sink = {&saved, AppendBytes};
-    const char builtFor[] = "bench";
-    std::vector<double> saves, loads;
-    for (int round = 0; round < rounds; ++round) {
-        saved.clear();
-        Clock::time_point start = Clock::now();
-        SaveContentIndex(index, builtFor, sizeof builtFor, sink);
-        saves.push_back(Ms(start));
-        Reading reading = {&saved, 0};
-        const IndexFileSource source = {&reading, ReadBytes};
-        IndexFileVerdict verdict;
-        start = Clock::now();
-        ContentIndex* loaded = LoadContentIndex(source, saved.size(), builtFor, sizeof builtFor, SIZE_MAX, &verdict);
-        RelistFiles(loaded, files, stamps.data(), count);
-        loads.push_back(Ms(start));
-        if (loaded == nullptr) fprintf(stderr, "the saved index did not read back: %d\n", verdict);
-        DeleteContentIndex(loaded);
-    }
-    printf("%s: %zu files, %.1f MB; build %.1f ms (one thread); in memory %.1f MB (%.1f%%, lists %.1f MB, %zu "
-           "sequences); file %.1f MB (%.1f%%); save %.1f ms, read back and relist %.1f ms\n",
-           argv[2], count, bytes / 1e6, Median(builds), index->memoryUsed / 1e6, 100.0 * index->memoryUsed / bytes,
-           postings / 1e6, index->listCount, saved.size() / 1e6, 100.0 * saved.size() / bytes, Median(saves),
-           Median(loads));
+    for (const FileStamp& stamp : kit.stamps) bytes += stamp.size;
+    const size_t tree = kit.pattern.find("/**/");
+    kit.folder = tree != std::string::npos ? WatchedFolder{kit.pattern.substr(0, tree + 1), true}
+                                           : WatchedFolder{kit.pattern.substr(0, kit.pattern.find_last_of('/') + 1), false};
 
-    static QuerySpellings spellings;
-    std::vector<uint32_t> chosen;
-    // The choice is the same in both case modes: the sequences are folded.
-    for (int q = 3; q < argc; ++q) {
-        std::vector<double> times;
-        PrepareQuerySpellings(argv[q], nullptr, spellings);
-        for (int round = 0; round < std::max(rounds, 5) * 20; ++round) {
-            const Clock::time_point start = Clock::now();
-            ChooseFiles(index, SpellingLiterals(spellings, false), SpellingLiterals(spellings, true), chosen);
-            times.push_back(Ms(start));
+    const std::vector<const char*> queries(argv + 4, argv + argc);
+    std::vector<std::vector<double>> plain(queries.size()), indexed(queries.size());
+    std::vector<size_t> rows(queries.size()), read(queries.size());
+    std::vector<double> builds, readBacks;
+    IndexKeeper* keeper = nullptr;
+    size_t memory = 0;
+    for (int round = 0; round <= rounds; ++round) {  // round 0 warms the cache
+        unlink(indexFile.c_str());
+        double ms;
+        if (keeper != nullptr) DeleteIndexKeeper(keeper);
+        keeper = Index(kit, indexFile, &ms);
+        if (round > 0) builds.push_back(ms);
+        DeleteIndexKeeper(keeper);
+        keeper = Index(kit, indexFile, &ms);
+        if (round > 0) readBacks.push_back(ms);
+        for (size_t q = 0; q < queries.size(); ++q) {
+            size_t found, files;
+            const double without = SearchMs(nullptr, kit, queries[q], &found, &files);
+            const double with = SearchMs(keeper, kit, queries[q], &rows[q], &read[q]);
+            if (found != rows[q])
+                fprintf(stderr, "%s: %zu rows without the index, %zu with it\n", queries[q], found, rows[q]);
+            if (round > 0) plain[q].push_back(without), indexed[q].push_back(with);
         }
-        printf("  %-20s %zu candidates, %.3f ms\n", argv[q], chosen.size(), Median(times));
     }
-    DeleteContentIndex(index);
-    DeleteTrigramCollector(collector);
-    free(files);
+    struct stat info;
+    const unsigned long long fileSize =
+        stat(indexFile.c_str(), &info) == 0 ? static_cast<unsigned long long>(info.st_size) : 0;
+    memory = IndexMemoryUsed(keeper);
+    printf("%s: %zu files, %.1f MB; %d rounds, medians, %d readers\n", argv[3], kit.stamps.size(), bytes / 1e6, rounds,
+           DefaultReaderCount());
+    printf("  index: in memory %.1f MB (%.1f%% of the kit), as a file %.1f MB (%.1f%%)\n", memory / 1e6,
+           100.0 * memory / bytes, fileSize / 1e6, 100.0 * fileSize / bytes);
+    printf("  building it %.1f ms, reading it back %.1f ms (%.1f%% of building)\n", Median(builds), Median(readBacks),
+           100.0 * Median(readBacks) / Median(builds));
+    for (size_t q = 0; q < queries.size(); ++q)
+        printf("  %-22s without %8.2f ms, with %8.2f ms (%5.3f x), %5zu of %zu files read, %zu rows\n", queries[q],
+               Median(plain[q]), Median(indexed[q]), Median(indexed[q]) / Median(plain[q]), read[q], kit.stamps.size(),
+               rows[q]);
+    DeleteIndexKeeper(keeper);
     return 0;
 }

@@ -77,7 +77,8 @@ PostingBlock* NewBlock(ContentIndex* index, size_t bytes) {
                           : index->chunkBytes < kChunkSize ? index->chunkBytes
                                                            : size_t{kChunkSize};
             const size_t left = index->memoryCap - index->memoryUsed;
-            if (size > left / 2) size = left / 2 > bytes ? left / 2 : bytes;
+            if (size > left / 2) size = left / 2;
+            if (size < bytes) size = bytes;
             char* chunk = NewChunk(index, size);
             if (chunk == nullptr) return nullptr;
             index->chunkFree = chunk;

@@ -99,30 +99,18 @@ bool DescribeJob(IndexJob& job) {
     }
 }
 
+char* GrowWithRealloc(char* block, size_t size) { return static_cast<char*>(realloc(block, size)); }
+
 // The chosen files of the index block, in its order, as a block of their own.
 const char* ChosenFiles(const std::vector<uint32_t>& files) {
-    IndexWriter writer = {App.SearchFiles, App.SearchFilesSize, 0, [](char* block, size_t size) {
-                              return static_cast<char*>(realloc(block, size));
-                          }, false, false};
+    IndexWriter writer = {App.SearchFiles, App.SearchFilesSize, 0, GrowWithRealloc, false, false};
     BeginIndex(writer);
-    IndexCursor cursor = StartIndexWalk(App.FileIndex);
-    const char* name;
-    const char* group = nullptr;
-    size_t next = 0;
-    for (uint32_t file = 0; next < files.size() && NextIndexedFile(cursor, &name); ++file) {
-        if (file != files[next]) continue;
-        ++next;
-        const bool stored = cursor.directory == group
-                                ? AddListedName(writer, cursor.directory, cursor.directoryLength, name)
-                                : AddGroupEntry(writer, cursor.directory, cursor.directoryLength, name);
-        if (!stored) break;
-        group = cursor.directory;
-    }
-    if (writer.block == nullptr) writer.failed = !GrowBlock(writer.block, writer.size, 1, writer.grow);
+    bool whole = SelectIndexedFiles(App.FileIndex, files.data(), files.size(), writer);
+    if (writer.block == nullptr) whole = whole && GrowBlock(writer.block, writer.size, 1, writer.grow);
     EndIndex(writer);
     App.SearchFiles = writer.block;
     App.SearchFilesSize = writer.size;
-    return writer.failed ? nullptr : writer.block;
+    return whole ? writer.block : nullptr;
 }
 
 }  // namespace
@@ -162,7 +150,9 @@ const char* FilesToSearch(const QuerySpellings& spellings) {
         // literals (an AND/OR tree) would take the place of these two.
         const LiteralQuery plain = SpellingLiterals(spellings, false);
         const LiteralQuery utf16 = SpellingLiterals(spellings, true);
-        if (ChooseIndexedFiles(App.Keeper, App.Listing, plain, utf16, files)) chosen = ChosenFiles(files);
+        // Every file chosen: the index itself serves, as it is.
+        if (ChooseIndexedFiles(App.Keeper, App.Listing, plain, utf16, files))
+            chosen = files.size() == App.FileCount ? App.FileIndex : ChosenFiles(files);
     } catch (const std::bad_alloc&) {
     }
     if (chosen == nullptr) return App.FileIndex;

@@ -405,6 +405,11 @@ void DeleteIndexKeeper(IndexKeeper* keeper) {
     delete keeper;
 }
 
+size_t IndexMemoryUsed(IndexKeeper* keeper) {
+    std::lock_guard<std::mutex> held(keeper->lock);
+    return keeper->index != nullptr ? keeper->index->memoryUsed : 0;
+}
+
 bool ChooseIndexedFiles(IndexKeeper* keeper, unsigned long long listing, const LiteralQuery& plain,
                         const LiteralQuery& utf16, std::vector<uint32_t>& files) {
     std::unique_lock<std::mutex> held(keeper->lock, std::try_to_lock);

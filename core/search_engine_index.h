@@ -57,6 +57,9 @@ void DeleteIndexKeeper(IndexKeeper* keeper);
 bool ChooseIndexedFiles(IndexKeeper* keeper, unsigned long long listing, const LiteralQuery& plain,
                         const LiteralQuery& utf16, std::vector<uint32_t>& files);
 
+// What the index takes in memory, as allocated.
+size_t IndexMemoryUsed(IndexKeeper* keeper);
+
 // How far the index is: files read (or never to be) of all files.
 struct IndexProgress {
     size_t done;

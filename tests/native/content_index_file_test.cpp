@@ -128,6 +128,32 @@ TEST(ContentIndexFile, ReadsBackWhatItWrote) {
     EXPECT_FALSE(SaveContentIndex(sample.index, kBuiltFor, sizeof kBuiltFor, refusing));
 }
 
+// A list read back whole may pass the size of the chunks blocks are carved from.
+TEST(ContentIndexFile, AListLongerThanAChunkReadsBack) {
+    IndexWriter writer = {nullptr, 0, 0, GrowWithRealloc, false, false};
+    BeginIndex(writer);
+    AddGroupEntry(writer, "C:\\kit\\", 7, "f");
+    std::vector<FileStamp> stamps(1, FileStamp{1, 1});
+    for (int i = 1; i < 40000; ++i, stamps.push_back(FileStamp{1, 1})) AddNameEntry(writer, "f");
+    EndIndex(writer);
+    ContentIndex* index = NewContentIndex(SIZE_MAX);
+    ASSERT_TRUE(RelistFiles(index, writer.block, stamps.data(), stamps.size()));
+    const Trigram abc = FoldedTrigram("abc");
+    for (uint32_t file = 0; file < stamps.size(); ++file) HoldFile(index, file, stamps[file], false, &abc, 1);
+    IndexFileVerdict verdict;
+    ContentIndex* loaded = Load(Save(index), &verdict);
+    ASSERT_NE(loaded, nullptr) << verdict;
+    LiteralQuery query;
+    query.kind = LiteralQuery::kLiteral;
+    query.literal = "abc";
+    std::vector<uint32_t> chosen;
+    ASSERT_TRUE(ChooseFiles(loaded, query, query, chosen));
+    EXPECT_EQ(chosen.size(), stamps.size());
+    DeleteContentIndex(loaded);
+    DeleteContentIndex(index);
+    free(writer.block);
+}
+
 TEST(ContentIndexFile, WhatIsNotTaken) {
     Sample sample;
     const std::string& good = sample.bytes;

@@ -137,21 +137,30 @@ void StopContentIndex() {
     App.IndexWorker = nullptr;
 }
 
+// What a file must hold for this search to find anything in it, for plain
+// files and for files with the UTF-16 mark; false when every file may.
+// Text mode and whole words: one of the query's spellings. A pattern's own
+// required literals (an AND/OR tree from its matcher) plug in here.
+static bool SearchLiterals(const QuerySpellings& spellings, LiteralQuery& plain, LiteralQuery& utf16) {
+    // A spelling too short to be looked up rules out no file.
+    if (spellings.ansiLength < 3 || (spellings.utf8Length != 0 && spellings.utf8Length < 3) ||
+        spellings.utf16Length < 3)
+        return false;
+    plain = SpellingLiterals(spellings, false);
+    utf16 = SpellingLiterals(spellings, true);
+    return true;
+}
+
 const char* FilesToSearch(const QuerySpellings& spellings) {
     App.SearchedFiles = App.FileCount;
-    // One spelling too short to be looked up rules out no file.
-    if (App.Keeper == nullptr || spellings.ansiLength < 3 ||
-        (spellings.utf8Length != 0 && spellings.utf8Length < 3) || spellings.utf16Length < 3)
-        return App.FileIndex;
+    if (App.Keeper == nullptr) return App.FileIndex;
     std::vector<uint32_t> files;
     const char* chosen = nullptr;
     try {
-        // Whole words look for the same literals; a pattern's own required
-        // literals (an AND/OR tree) would take the place of these two.
-        const LiteralQuery plain = SpellingLiterals(spellings, false);
-        const LiteralQuery utf16 = SpellingLiterals(spellings, true);
+        LiteralQuery plain, utf16;
         // Every file chosen: the index itself serves, as it is.
-        if (ChooseIndexedFiles(App.Keeper, App.Listing, plain, utf16, files))
+        if (SearchLiterals(spellings, plain, utf16) &&
+            ChooseIndexedFiles(App.Keeper, App.Listing, plain, utf16, files))
             chosen = files.size() == App.FileCount ? App.FileIndex : ChosenFiles(files);
     } catch (const std::bad_alloc&) {
     }

@@ -47,12 +47,10 @@ struct AppState {
     char FullPath[kLongPathSize];
     char ElapsedText[kDecimalTextSize];
     int CaseInsensitive;  // 1: case-insensitive, 0: case-sensitive
-    int HitCount;         // rows of this run, and where the next one goes
 
     WIN32_FIND_DATAW FindData;  // wide: the ANSI listing loses names outside the code page
     OPENFILENAMEA OpenRequest;
     char OpenFileName[kTextSize];
-    LVITEMA Row;
     LVCOLUMNA Column;
 
     // The search running on threads of its own, or stopped and still ending.
@@ -105,6 +103,7 @@ const char kCaseSensitiveItem[] = "&Case-Sensitive";
 const char kAboutCredit[] = "Finds which files of a set contain a piece of text.";
 const char kOpenFilter[] = "All Files\0*.*\0";
 const char kOpenTitle[] = "Select a file of the type you wish to search: ";
+const char kDialogClass[] = "#32770";  // the system's class of every dialog box
 const char kSettingsSection[] = "TRESKO";
 const char* const kSettingsKeys[kSlotCount] = {"Path1", "Path2", "Path3", "Path4", "Path5", "Editor"};
 const char kDefaultPath1[] = "\\korvan\\include\\*.inc";

@@ -1,10 +1,11 @@
-// Times the native search engine, with one reader and with one per
-// processor, against grep and ripgrep (with one thread and with its default
-// threads) on the same files and queries, in interleaved rounds on a warm
-// cache, checks that all list the same files, and prints medians, ratios and
-// peak memory.
+// Times the native search engine, with one reader per processor and with
+// one, against grep and ripgrep run as their users run them: on the folder,
+// recursively, each with its default threads. Same files and queries, in
+// interleaved rounds on a warm cache; checks that all list the same files,
+// and prints medians, ratios and peak memory.
 //   compare_tools <vantrel_search> <rounds> <corpus folder>...
 
+#include <dirent.h>
 #include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -14,8 +15,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -25,8 +24,15 @@ extern char** environ;
 
 namespace {
 
-enum Tool { kEngine, kEngineOne, kGrep, kRipgrep, kRipgrepOne, kToolCount };
-const char* const kToolNames[kToolCount] = {"vantrel", "vantrel -j1", "grep", "rg", "rg -j1"};
+enum Tool { kEngine, kEngineOne, kGrep, kRipgrep, kToolCount };
+const char* const kToolNames[kToolCount] = {"vantrel", "vantrel -j1", "grep", "rg"};
+
+// How each tool is told what kind of query it gets ("" for nothing): a new
+// kind is one more of these and the cases that use it.
+struct QueryKind {
+    const char* flag[kToolCount];
+};
+const QueryKind kFixedText = {{"", "", "-F", "-F"}};
 
 struct Outcome {
     double ms;
@@ -44,8 +50,8 @@ long ReadLastNumber(const std::string& path) {
     return value;
 }
 
-// Runs argv in folder with stdout captured; stderr goes to /dev/null.
-Outcome Run(const std::vector<std::string>& args, const std::string& folder, const std::vector<std::string>& env) {
+// Runs argv with stdout captured; stderr goes to /dev/null.
+Outcome Run(const std::vector<std::string>& args, const std::vector<std::string>& env) {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -62,7 +68,6 @@ Outcome Run(const std::vector<std::string>& args, const std::string& folder, con
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", 0x1 /* O_WRONLY */, 0);
-    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
 
     Outcome outcome;
     const auto start = std::chrono::steady_clock::now();
@@ -100,20 +105,55 @@ std::vector<std::string> Names(const std::string& output) {
     return names;
 }
 
-std::vector<std::string> ListFiles(const std::string& folder) {
-    Outcome listing = Run({"sh", "-c", "ls -1 -- *.inc"}, folder, {"LC_ALL=C"});
-    return Names(listing.output);
+// Whether the folder holds anything besides *.inc files: only then does rg
+// need a glob to leave them out, as its users would give it.
+bool HoldsOtherFiles(const std::string& folder) {
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) {
+        perror(folder.c_str());
+        exit(2);
+    }
+    bool other = false;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".inc") != 0) other = true;
+    }
+    closedir(dir);
+    return other;
 }
 
 struct Case {
     std::string corpus;  // folder
+    bool otherFiles;     // besides *.inc
     std::string label;
     std::string query;
-    bool caseInsensitive;
-    std::vector<double> ms[kToolCount];
+    const QueryKind* kind;
+    std::vector<std::string> options;  // the same for every tool, such as -i
+    std::vector<std::vector<double>> ms = std::vector<std::vector<double>>(kToolCount);
     long peakKiB[kToolCount] = {};
     size_t files = 0;
 };
+
+// The command line for one tool: the engine takes the program's own search
+// path, grep and rg the folder, as their users type them.
+std::vector<std::string> Command(int tool, const Case& c, const std::string& engine) {
+    std::vector<std::string> args;
+    switch (tool) {
+        case kEngine: args = {engine}; break;
+        case kEngineOne: args = {engine, "-j1"}; break;
+        case kGrep: args = {"grep", "-r", "-l", "--include=*.inc"}; break;
+        case kRipgrep:
+            args = {"rg", "-l"};
+            if (c.otherFiles) args.insert(args.end(), {"-g", "*.inc"});
+            break;
+    }
+    if (c.kind->flag[tool][0] != '\0') args.push_back(c.kind->flag[tool]);
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    if (tool == kEngine || tool == kEngineOne) args.insert(args.end(), {c.query, c.corpus + "/*.inc"});
+    else args.insert(args.end(), {"--", c.query, c.corpus});
+    return args;
+}
 
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -130,13 +170,12 @@ int main(int argc, char** argv) {
     const std::string engine = argv[1];
     const int rounds = atoi(argv[2]);
     std::vector<Case> cases;
-    std::map<std::string, std::vector<std::string>> files;
     for (int c = 3; c < argc; ++c) {
         const std::string folder = argv[c];
-        files[folder] = ListFiles(folder);
+        const bool other = HoldsOtherFiles(folder);
         for (const PlantedQuery& q : kPlantedQueries) {
-            cases.push_back({folder, q.label, q.text, false, {}});
-            cases.push_back({folder, q.label, q.mixedCase, true, {}});
+            cases.push_back({folder, other, q.label, q.text, &kFixedText, {}});
+            cases.push_back({folder, other, q.label, q.mixedCase, &kFixedText, {"-i"}});
         }
     }
 
@@ -145,36 +184,21 @@ int main(int argc, char** argv) {
     // Round 0 warms the cache and is not counted.
     for (int round = 0; round <= rounds; ++round) {
         for (Case& c : cases) {
-            const std::vector<std::string>& list = files[c.corpus];
-            std::vector<std::string> args[kToolCount];
-            args[kEngine] = {engine};
-            args[kEngineOne] = {engine, "-j1"};
-            args[kGrep] = {"grep", "-l", "-F"};
-            args[kRipgrep] = {"rg", "-l", "-F"};
-            args[kRipgrepOne] = {"rg", "-j1", "-l", "-F"};
-            for (int t = 0; t < kToolCount; ++t) {
-                if (c.caseInsensitive) args[t].push_back("-i");
-                if (t <= kEngineOne) {
-                    args[t].insert(args[t].end(), {c.query, "*.inc"});
-                    continue;
-                }
-                args[t].insert(args[t].end(), {"--", c.query});
-                args[t].insert(args[t].end(), list.begin(), list.end());
-            }
             std::vector<std::string> listed[kToolCount];
             for (int t = 0; t < kToolCount; ++t) {
+                const std::vector<std::string> args = Command(t, c, engine);
                 const std::vector<std::string> env =
                     t == kGrep ? std::vector<std::string>{"LC_ALL=C"} : std::vector<std::string>{};
                 if (round == 0) {
                     // Peak memory through /usr/bin/time: a spawned child's own
                     // figure would include this process's pages.
                     std::vector<std::string> timed = {"/usr/bin/time", "-f", "%M", "-o", peakFile};
-                    timed.insert(timed.end(), args[t].begin(), args[t].end());
-                    listed[t] = Names(Run(timed, c.corpus, env).output);
+                    timed.insert(timed.end(), args.begin(), args.end());
+                    listed[t] = Names(Run(timed, env).output);
                     c.peakKiB[t] = ReadLastNumber(peakFile);
                     continue;
                 }
-                c.ms[t].push_back(Run(args[t], c.corpus, env).ms);
+                c.ms[t].push_back(Run(args, env).ms);
             }
             if (round == 0) {
                 c.files = listed[kEngine].size();
@@ -191,16 +215,18 @@ int main(int argc, char** argv) {
 
     unlink(peakFile.c_str());
     printf("%d rounds, medians in ms; peak memory (resident) in MiB\n\n", rounds);
-    printf("%-6s %-8s %-3s %6s", "corpus", "query", "", "files");
+    printf("%-6s %-8s %-6s %6s", "corpus", "query", "flags", "files");
     for (const char* name : kToolNames) printf(" %11s", name);
-    printf(" %7s %7s %7s %s\n", "v/grep", "v/rg", "v1/rg1", "peak MiB v/v1/grep/rg/rg1");
+    printf(" %7s %7s %s\n", "v/grep", "v/rg", "peak MiB v/v1/grep/rg");
     for (const Case& c : cases) {
         double m[kToolCount];
         for (int t = 0; t < kToolCount; ++t) m[t] = Median(c.ms[t]);
         std::string name = c.corpus.substr(c.corpus.find_last_of('/') + 1);
-        printf("%-6s %-8s %-3s %6zu", name.c_str(), c.label.c_str(), c.caseInsensitive ? "-i" : "", c.files);
+        std::string flags;
+        for (const std::string& o : c.options) flags += (flags.empty() ? "" : " ") + o;
+        printf("%-6s %-8s %-6s %6zu", name.c_str(), c.label.c_str(), flags.c_str(), c.files);
         for (double ms : m) printf(" %11.1f", ms);
-        printf(" %7.2f %7.2f %7.2f ", m[kEngine] / m[kGrep], m[kEngine] / m[kRipgrep], m[kEngineOne] / m[kRipgrepOne]);
+        printf(" %7.2f %7.2f ", m[kEngine] / m[kGrep], m[kEngine] / m[kRipgrep]);
         for (int t = 0; t < kToolCount; ++t) printf("%s%.1f", t == 0 ? "" : "/", c.peakKiB[t] / 1024.0);
         printf("\n");
     }

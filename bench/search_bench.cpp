@@ -57,7 +57,7 @@ void CreateSearchWindows() {
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_STATUS)), nullptr, nullptr);
     int rightEdges[2] = {50, -1};  // the index's part, as the main window has it
     SendMessageA(status, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(rightEdges));
-    App.ResultList = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, 10, 10, App.MainWindow,
+    App.ResultList = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT | LVS_OWNERDATA, 0, 0, 10, 10, App.MainWindow,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_RESULTS)), nullptr, nullptr);
 }
 
@@ -187,7 +187,7 @@ int main(int argc, char** argv) {
         for (Run& run : runs) {
             const double ms = SearchMs(run.query, run.caseInsensitive, run.readers);
             if (round > 0) run.ms.push_back(ms);
-            run.rows = App.HitCount;
+            run.rows = static_cast<int>(SendMessageA(App.ResultList, LVM_GETITEMCOUNT, 0, 0));
         }
     }
     // The content index, kept beside a settings file of the benchmark's own.
@@ -209,7 +209,7 @@ int main(int argc, char** argv) {
         for (Run& run : indexed) {
             const double ms = SearchMs(run.query, run.caseInsensitive, run.readers);
             if (round > 0) run.ms.push_back(ms);
-            run.rows = App.HitCount;
+            run.rows = static_cast<int>(SendMessageA(App.ResultList, LVM_GETITEMCOUNT, 0, 0));
         }
     }
     const double floorMs = Median(floor);

@@ -12,6 +12,7 @@
 #include "core/index_format.h"
 #include "core/search_engine.h"
 #include "res/resource.h"
+#include "ui/result_list.h"
 
 namespace {
 
@@ -76,15 +77,6 @@ void ShowStatus(const char* text, DWORD elapsed) {
 // had put in order before the stop still reach the list.
 bool IsCurrent(WPARAM generation) { return generation == App.SearchGeneration && App.Search != nullptr; }
 
-void AddResultRow(const char* path) {
-    App.Row.mask = LVIF_TEXT;
-    App.Row.iItem = App.HitCount;
-    App.Row.iSubItem = 0;
-    App.Row.pszText = const_cast<char*>(path);
-    SendMessageA(App.ResultList, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&App.Row));
-    ++App.HitCount;
-}
-
 void OnProgress(WPARAM generation, char* path) {
     if (IsCurrent(generation) && App.SearchShown) SetDlgItemTextA(App.MainWindow, IDC_MAIN_STATUS, path);
     free(path);
@@ -95,13 +87,8 @@ void OnProgress(WPARAM generation, char* path) {
 // batch is asked for only now, so rows never pile up in the queue ahead of
 // the user's keys.
 void OnRows(WPARAM generation, RowBatch* batch) {
-    if (IsCurrent(generation) && batch->count > 0) {
-        SendMessageA(App.ResultList, WM_SETREDRAW, FALSE, 0);
-        const char* row = batch->paths.data();
-        for (size_t i = 0; i < batch->count; ++i, row += strlen(row) + 1) AddResultRow(row);
-        SendMessageA(App.ResultList, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(App.ResultList, nullptr, TRUE);
-    }
+    if (IsCurrent(generation) && batch->count > 0)
+        ListResultRows(batch->paths.data(), batch->count);
     FreeRowBatch(batch);
     if (IsCurrent(generation)) RowsTaken(App.Search);
 }
@@ -139,8 +126,7 @@ void ShowFirstPath() {
 
 void SearchCommand() {
     EndSearch();
-    App.HitCount = 0;
-    SendMessageA(App.ResultList, LVM_DELETEALLITEMS, 0, 0);
+    EmptyResultList();
     RunSearch();
 }
 

@@ -3,7 +3,10 @@
 # further packages named as arguments; does nothing when all of it is present.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang libclang-rt-14-dev googletest
+# RE2: libre2-dev natively; for the Windows builds scripts/re2.sh fetches its
+# source package (dpkg-dev unpacks it) and generates its tables (python3-six,
+# unicode-data).
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libre2-dev dpkg-dev python3-six unicode-data
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 xvfb imagemagick x11-utils locales "$@")
 
 missing=()

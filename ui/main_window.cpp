@@ -84,7 +84,7 @@ INT_PTR OnCommand(WORD id) {
         OnEnter();
         return TRUE;
     case IDM_OPTIONS:
-        DialogBoxParamA(App.Instance, MAKEINTRESOURCEA(IDD_OPTIONS), App.MainWindow, OptionsDialogProc, 0);
+        RunOptions();
         return TRUE;
     case IDM_REINDEX:
         EndSearch();  // a search of the old index stops, as for Enter
@@ -118,8 +118,21 @@ INT_PTR OnContextMenu(HWND from, LPARAM at) {
     return TRUE;
 }
 
+// A dialog over the main window (Options, the Open dialog over it, the About
+// box) runs a message loop of its own, inside which the main window is
+// closing: each is ended as its Cancel would end it, or the program would
+// go on, hidden, until it was dismissed.
+BOOL CALLBACK CloseDialog(HWND window, LPARAM) {
+    char kind[8];
+    if (window != App.MainWindow && IsWindowVisible(window) && GetClassNameA(window, kind, sizeof kind) > 0 &&
+        lstrcmpA(kind, kDialogClass) == 0)
+        SendMessageA(window, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
 INT_PTR OnClose() {
     StopContentIndex();
+    EnumThreadWindows(GetCurrentThreadId(), CloseDialog, 0);
     EndSearch();
     ReleaseFileIndex();
     EndDialog(App.MainWindow, 0);

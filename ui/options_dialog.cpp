@@ -36,7 +36,7 @@ INT_PTR EndOptions() {
 }
 
 INT_PTR OnOk() {
-    EndSearch();  // its readers walk the index about to be rebuilt
+    EndSearch();  // a search of the old index stops, as for Enter
     for (int slot = 0; slot < kSlotCount; ++slot)
         GetDlgItemTextA(App.OptionsWindow, IDC_OPT_PATH1 + slot, App.Settings.Slots[slot], kFieldTextLimit);
     SaveSettings();
@@ -84,12 +84,28 @@ namespace {
 
 // Owned by the options dialog, which stays disabled meanwhile: a second browse
 // started under the first would share its request and file buffer.
+// Windows' Open dialog makes the chosen file's folder the current directory,
+// whatever its flags say, and a search path such as \inc\*.inc is read on
+// the current drive: the directory is put back, whatever the outcome (wide,
+// so that a folder outside the code page comes back as it was).
 bool ChooseFile() {
+    static WCHAR kept[kLongPathSize];
+    const DWORD length = GetCurrentDirectoryW(kLongPathSize, kept);
     App.OpenRequest.hwndOwner = App.OptionsWindow;
-    return GetOpenFileNameA(&App.OpenRequest) != FALSE;
+    const bool chosen = GetOpenFileNameA(&App.OpenRequest) != FALSE;
+    if (length > 0 && length < kLongPathSize) SetCurrentDirectoryW(kept);
+    return chosen;
 }
 
 }  // namespace
+
+void RunOptions() {
+    // A second command posted behind the first reaches the main window while
+    // the dialog is up: one dialog at a time.
+    if (App.OptionsWindow != nullptr) return;
+    DialogBoxParamA(App.Instance, MAKEINTRESOURCEA(IDD_OPTIONS), App.MainWindow, OptionsDialogProc, 0);
+    App.OptionsWindow = nullptr;
+}
 
 // The chosen file stands as a sample of the files to search. The slot is
 // written at once; the settings file only by a later Ok.

@@ -5,6 +5,7 @@
 #include "app_state.h"
 #include "core/decimal_text.h"
 #include "core/line_lookup.h"
+#include "ui/result_list.h"
 
 namespace {
 
@@ -35,14 +36,7 @@ bool HaveSlot(size_t row) {
 }
 
 void LookUp(int row, ResultLine* line) {
-    static char path[kLongPathSize];
-    LVITEMA item = {};
-    item.iSubItem = kPathSubItem;
-    item.pszText = path;
-    item.cchTextMax = sizeof path;
-    path[0] = '\0';
-    SendMessageA(App.ResultList, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    LookUpLine(path, ResultSpellings, ResultCaseInsensitive, &line->location);
+    LookUpLine(ResultPath(row), ResultSpellings, ResultCaseInsensitive, &line->location);
     line->number[0] = '\0';
     if (line->location.line != 0) FormatUnsignedDecimal(line->location.line, line->number);
 }
@@ -80,11 +74,6 @@ const LineLocation* RefreshResultLine(int row) {
     return ResultLineOf(row);
 }
 
-void FillResultCell(NMLVDISPINFOA* info) {
-    LVITEMA& item = info->item;
-    if ((item.mask & LVIF_TEXT) == 0 || item.iSubItem == kPathSubItem || item.pszText == nullptr || item.cchTextMax <= 0) return;
-    item.pszText[0] = '\0';
-    if (ResultLineOf(item.iItem) == nullptr) return;
-    const ResultLine* line = Lines[item.iItem];
-    lstrcpynA(item.pszText, item.iSubItem == kLineSubItem ? line->number : line->location.text, item.cchTextMax);
-}
+const char* ResultLineNumber(int row) { return ResultLineOf(row) != nullptr ? Lines[row]->number : ""; }
+
+const char* ResultLineText(int row) { return ResultLineOf(row) != nullptr ? Lines[row]->location.text : ""; }

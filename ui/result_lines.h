@@ -1,15 +1,9 @@
 #pragma once
 
-#include <windows.h>
-#include <commctrl.h>
-
 #include "core/line_locator.h"
 
 // The Line and Text cells of the result list: looked up in the row's file
 // when a cell is first asked for (painted, or read), then kept with the row.
-
-// The list's columns: the row's full path, then these two.
-enum { kPathSubItem = 0, kLineSubItem = 1, kTextSubItem = 2 };
 
 // The query's spellings and the case mode that the rows were found with; a
 // later toggle of the case item does not change what these rows' cells show.
@@ -25,5 +19,6 @@ const LineLocation* ResultLineOf(int row);
 // Looks the row's line up again, as its file is now.
 const LineLocation* RefreshResultLine(int row);
 
-// LVN_GETDISPINFO: the text of a Line or Text cell, cut to the room given.
-void FillResultCell(NMLVDISPINFOA* info);
+// The row's Line and Text cells; both empty when its file holds the query no more.
+const char* ResultLineNumber(int row);
+const char* ResultLineText(int row);

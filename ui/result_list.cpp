@@ -1,14 +1,18 @@
 #include "ui/result_list.h"
 
 #include <windowsx.h>
+#include <string.h>
 
 #include "app_state.h"
 #include "core/effects.h"
 #include "core/result_opener.h"
 #include "res/resource.h"
 #include "ui/result_lines.h"
+#include "ui/result_rows.h"
 
 namespace {
+
+ResultRows Rows;
 
 // "File Results" opens 174 pixels wide as it always has; the two columns
 // after it are measured in dialog units, so they follow the dialog's font.
@@ -37,33 +41,29 @@ void InsertLineColumns() {
     InsertColumn(kTextSubItem, kTextColumnTitle, TextColumnWidth, LVCFMT_LEFT);
 }
 
-int RowPath(int row, char* into, int size) {
-    LVITEMA item = {};
-    item.iSubItem = kPathSubItem;
-    item.pszText = into;
-    item.cchTextMax = size;
-    into[0] = '\0';
-    return static_cast<int>(SendMessageA(App.ResultList, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)));
+// A row's path, copied: rows that come in while the shell or a started
+// program lets messages through may move the rows' memory.
+const char* CopyOfPath(int row) {
+    static char path[kLongPathSize];
+    lstrcpynA(path, ResultPath(row), sizeof path);
+    return path;
 }
 
 // Looked up afresh: the editor opens the file as it is now, and the row's
 // cells show the same.
 void OpenRow(int row) {
-    static char path[kLongPathSize];
     if (row < 0) return;
-    RowPath(row, path, sizeof path);
+    const char* path = CopyOfPath(row);
     const LineLocation* line = RefreshResultLine(row);
     SendMessageA(App.ResultList, LVM_REDRAWITEMS, row, row);
     OpenResult(path, line != nullptr ? line->line : 0);
 }
 
 void OpenContainingFolder(int row) {
-    static char path[kLongPathSize];
     static char parameters[kLongPathSize + 16];
-    RowPath(row, path, sizeof path);
     lstrcpyA(parameters, kExplorerSelect);
     lstrcatA(parameters, "\"");
-    lstrcatA(parameters, path);
+    lstrcatA(parameters, CopyOfPath(row));
     lstrcatA(parameters, "\"");
     StartProgram(App.MainWindow, kExplorerProgram, parameters);
 }
@@ -74,14 +74,26 @@ int NextCopiedRow(int only, int row) {
     return static_cast<int>(SendMessageA(App.ResultList, LVM_GETNEXTITEM, row, LVNI_SELECTED));
 }
 
-// Full paths joined by CR LF, with none after the last, as text.
+// Another program may hold the clipboard for a moment: a clipboard manager,
+// or the system itself right after the last copy.
+bool OpenClipboardSoon() {
+    for (int attempt = 0; attempt < 25; ++attempt) {
+        if (OpenClipboard(App.MainWindow)) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+// Full paths joined by CR LF, with none after the last, as text. Each path
+// is measured in bytes here: a list control's own count of a text may be in
+// characters, fewer than its bytes under a double-byte code page.
 void CopyPaths(int only) {
-    static char path[kLongPathSize];
-    size_t size = 0;
-    for (int row = NextCopiedRow(only, -1); row >= 0; row = NextCopiedRow(only, row))
-        size += RowPath(row, path, sizeof path) + 2;
-    if (size == 0) return;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size - 1);
+    size_t rows = 0, bytes = 0;
+    for (int row = NextCopiedRow(only, -1); row >= 0; row = NextCopiedRow(only, row), ++rows)
+        bytes += lstrlenA(ResultPath(row));
+    if (rows == 0) return;
+    bytes += 2 * (rows - 1);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes + 1);
     char* text = block != nullptr ? static_cast<char*>(GlobalLock(block)) : nullptr;
     if (text == nullptr) {
         if (block != nullptr) GlobalFree(block);
@@ -89,14 +101,17 @@ void CopyPaths(int only) {
     }
     size_t used = 0;
     for (int row = NextCopiedRow(only, -1); row >= 0; row = NextCopiedRow(only, row)) {
-        if (used > 0) {
-            text[used++] = '\r';
-            text[used++] = '\n';
-        }
-        used += RowPath(row, text + used, static_cast<int>(size - 1 - used));
+        const char* path = ResultPath(row);
+        const size_t length = lstrlenA(path);
+        const size_t separator = used > 0 ? 2 : 0;
+        if (used + separator + length > bytes) break;
+        memcpy(text + used, "\r\n", separator);
+        memcpy(text + used + separator, path, length);
+        used += separator + length;
     }
+    text[used] = '\0';
     GlobalUnlock(block);
-    if (OpenClipboard(App.MainWindow)) {
+    if (OpenClipboardSoon()) {
         EmptyClipboard();
         if (SetClipboardData(CF_TEXT, block) != nullptr) block = nullptr;  // the clipboard owns it now
         CloseClipboard();
@@ -104,11 +119,15 @@ void CopyPaths(int only) {
     if (block != nullptr) GlobalFree(block);
 }
 
+// Drawn once: Wine's list draws each row's change of state in turn.
 void SelectAllRows() {
     LVITEMA state = {};
     state.stateMask = LVIS_SELECTED;
     state.state = LVIS_SELECTED;
+    SendMessageA(App.ResultList, WM_SETREDRAW, FALSE, 0);
     SendMessageA(App.ResultList, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+    SendMessageA(App.ResultList, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(App.ResultList, nullptr, TRUE);
 }
 
 // Ctrl with Alt up: AltGr, which some layouts need for letters, is Ctrl+Alt.
@@ -121,24 +140,58 @@ void OnKeyDown(const NMLVKEYDOWN* key) {
 // The row under the pointer, which is -1 below the last row.
 void OnDoubleClick(const NMITEMACTIVATE* click) { OpenRow(click->iItem); }
 
-// Rows are added with their path alone; the other two cells are asked for
-// when they are shown.
-void MarkCellsAsCallbacks(int row) {
-    const int subItems[] = {kLineSubItem, kTextSubItem};
-    LVITEMA item = {};
-    item.pszText = LPSTR_TEXTCALLBACKA;
-    for (int subItem : subItems) {
-        item.iSubItem = subItem;
-        SendMessageA(App.ResultList, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+// The list holds no text of its own: every cell, the path's too, comes from here.
+const char* CellText(int row, int subItem) {
+    if (row < 0 || static_cast<size_t>(row) >= Rows.count) return "";
+    switch (subItem) {
+    case kPathSubItem:
+        return ResultRowPath(Rows, static_cast<size_t>(row));
+    case kLineSubItem:
+        return ResultLineNumber(row);
+    case kTextSubItem:
+        return ResultLineText(row);
+    default:
+        return "";
     }
+}
+
+// LVN_GETDISPINFO: a cell's text, cut to the room given.
+void FillResultCell(NMLVDISPINFOA* info) {
+    LVITEMA& item = info->item;
+    if ((item.mask & LVIF_TEXT) == 0 || item.pszText == nullptr || item.cchTextMax <= 0) return;
+    lstrcpynA(item.pszText, CellText(item.iItem, item.iSubItem), item.cchTextMax);
+}
+
+// Typing on the list: the row, from `start` on, whose path begins with what
+// was typed, without regard to case, as a list holding its rows finds it.
+int FindRow(int start, UINT flags, const char* typed) {
+    if ((flags & (LVFI_STRING | LVFI_PARTIAL)) == 0 || typed == nullptr) return -1;
+    const int count = static_cast<int>(Rows.count);
+    const int length = (flags & LVFI_PARTIAL) != 0 ? lstrlenA(typed) : -1;
+    if (start < 0 || start >= count) start = 0;
+    const int end = (flags & LVFI_WRAP) != 0 ? start + count : count;
+    for (int i = start; i < end; ++i) {
+        const char* path = ResultRowPath(Rows, static_cast<size_t>(i % count));
+        if (length >= 0 && lstrlenA(path) < length) continue;
+        if (CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, path, length, typed, length) == CSTR_EQUAL)
+            return i % count;
+    }
+    return -1;
+}
+
+// Wine's list asks in UTF-16 whatever its parent's form of notices.
+int FindRow(const NMLVFINDITEMW* find) {
+    static char typed[kTextSize];
+    if (find->lvfi.psz == nullptr ||
+        WideCharToMultiByte(CP_ACP, 0, find->lvfi.psz, -1, typed, sizeof typed, nullptr, nullptr) == 0)
+        return -1;
+    return FindRow(find->iStart, find->lvfi.flags, typed);
 }
 
 // The whole path, for a row whose path the column cuts off.
 void GiveInfoTip(NMLVGETINFOTIPA* tip) {
     if ((tip->dwFlags & LVGIT_UNFOLDED) != 0 || tip->cchTextMax <= 0) return;
-    static char path[kLongPathSize];
-    RowPath(tip->iItem, path, sizeof path);
-    lstrcpynA(tip->pszText, path, tip->cchTextMax);
+    lstrcpynA(tip->pszText, ResultPath(tip->iItem), tip->cchTextMax);
 }
 
 // Where a menu asked for from the keyboard opens: on the focused row, kept
@@ -221,13 +274,13 @@ INT_PTR OnResultListNotify(const NMHDR* header) {
     case LVN_GETDISPINFOA:
         FillResultCell(reinterpret_cast<NMLVDISPINFOA*>(const_cast<NMHDR*>(header)));
         return TRUE;
-    case LVN_INSERTITEM:
-        MarkCellsAsCallbacks(reinterpret_cast<const NMLISTVIEW*>(header)->iItem);
+    case LVN_ODFINDITEMA: {
+        const NMLVFINDITEMA* find = reinterpret_cast<const NMLVFINDITEMA*>(header);
+        SetWindowLongPtrA(App.MainWindow, DWLP_MSGRESULT, FindRow(find->iStart, find->lvfi.flags, find->lvfi.psz));
         return TRUE;
-    case LVN_DELETEALLITEMS:
-        ForgetResultLines();
-        // No LVN_DELETEITEM for each row: nothing is kept per row elsewhere.
-        SetWindowLongPtrA(App.MainWindow, DWLP_MSGRESULT, TRUE);
+    }
+    case LVN_ODFINDITEMW:
+        SetWindowLongPtrA(App.MainWindow, DWLP_MSGRESULT, FindRow(reinterpret_cast<const NMLVFINDITEMW*>(header)));
         return TRUE;
     case LVN_KEYDOWN:
         OnKeyDown(reinterpret_cast<const NMLVKEYDOWN*>(header));
@@ -242,6 +295,21 @@ INT_PTR OnResultListNotify(const NMHDR* header) {
         return FALSE;
     }
 }
+
+void EmptyResultList() {
+    SendMessageA(App.ResultList, LVM_DELETEALLITEMS, 0, 0);
+    ForgetResultLines();
+    ClearResultRows(Rows);
+}
+
+// Rows that find no memory are not listed, as an insert that fails would not be.
+void ListResultRows(const char* paths, size_t count) {
+    if (!AddResultRows(Rows, paths, count)) return;
+    // Only the rows coming into sight are drawn, and the list does not scroll.
+    SendMessageA(App.ResultList, LVM_SETITEMCOUNT, Rows.count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+}
+
+const char* ResultPath(int row) { return row >= 0 ? ResultRowPath(Rows, static_cast<size_t>(row)) : ""; }
 
 bool ResultListHasFocus() { return GetFocus() == App.ResultList; }
 

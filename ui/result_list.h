@@ -2,15 +2,31 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <stddef.h>
 
-// The result list: its columns, and what it does with its rows (open, copy,
-// the context menu). Rows are added by the search run.
+// The result list: its rows and columns, and what it does with its rows
+// (open, copy, the context menu). The list is virtual: the rows live here and
+// the control asks for each cell it shows, so that no action on it costs
+// more with more rows.
+
+// The list's columns: the row's full path, its line and that line's text.
+enum { kPathSubItem = 0, kLineSubItem = 1, kTextSubItem = 2 };
 
 // Sets up the list's columns, styles and colours.
 void PrepareResultList();
 
 // The columns fill the list's width; called when the list's size changed.
 void FitResultColumns();
+
+// Removes every row, with what was kept for each.
+void EmptyResultList();
+
+// Adds rows after the last: `count` full paths packed one after another,
+// each ended by a zero byte.
+void ListResultRows(const char* paths, size_t count);
+
+// The row's full path; empty for a row that is not there.
+const char* ResultPath(int row);
 
 // WM_NOTIFY from the list; TRUE when handled.
 INT_PTR OnResultListNotify(const NMHDR* header);

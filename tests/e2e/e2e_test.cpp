@@ -14,6 +14,7 @@
 namespace {
 
 const char kOpenCaption[] = "Select a file of the type you wish to search: ";
+const char kOptionsCaption[] = " Options";
 const char kInsensitiveItem[] = "&Case-Insensitive";
 const char kSensitiveItem[] = "&Case-Sensitive";
 
@@ -363,6 +364,65 @@ TEST_F(BrowseTest, ACancelledOpenChangesNothingAndTheEditorTakesTheWholePath) {
     EXPECT_EQ(Fields(options), browsed);
     ClickAndWaitClosed(options, IDC_OPT_OK);
     EXPECT_EQ(SplitLines(ReadBytes(SettingsFileOf(exe))), SettingsLines({data / "old\\*.inc"}, editor));
+}
+
+// Windows' Open dialog makes the chosen file's folder the current directory
+// (Wine's does not): here a thread in the program moves it to another drive
+// while each dialog is up, cancelled or not. A search path written from the
+// root, such as the default \korvan\include\*.inc, stays on the drive it
+// was read on, and its rows show it as written.
+TEST_F(BrowseTest, RootRelativeSearchPathsStayOnTheirDriveWhateverTheOpenDialogDoes) {
+    const std::string onDrive = data / "old\\*.inc";
+    ASSERT_EQ(onDrive.substr(0, 3), "C:\\");
+    home.Write("vantrel.ini", SettingsText({onDrive.substr(2)}));
+    const Rows rows = {(data / "old\\x.inc").substr(2)};
+    Program program(exe);
+    ASSERT_TRUE(program.Started());
+    ASSERT_EQ(program.Search("needle"), rows);
+
+    HWND options = OpenOptions(program);
+    ASSERT_NE(options, nullptr);
+    HWND open = Browse(program, options, IDC_OPT_BROWSE2);
+    ASSERT_NE(open, nullptr);
+    ASSERT_TRUE(program.MoveCurrentDirectory("Z:\\"));
+    ASSERT_NO_FATAL_FAILURE(PressOpenDialogButton(open, IDCANCEL));
+    ClickAndWaitClosed(options, IDC_OPT_CANCEL);
+    EXPECT_EQ(program.Search("needle"), rows) << "after a cancelled Open dialog";
+
+    options = OpenOptions(program);
+    ASSERT_NE(options, nullptr);
+    open = Browse(program, options, IDC_OPT_BROWSE_EDITOR);
+    ASSERT_NE(open, nullptr);
+    ASSERT_TRUE(program.MoveCurrentDirectory("Z:\\"));
+    ASSERT_NO_FATAL_FAILURE(ChooseFile(open, data / "kit\\kernel32.inc"));
+    ClickAndWaitClosed(options, IDC_OPT_CANCEL);
+    EXPECT_EQ(program.Search("needle"), rows) << "after a file was chosen";
+}
+
+// Options, and the Open dialog over it, run message loops of their own, in
+// which the main window can be told to close: from the taskbar, at log-off
+// or by another program. The program ends at once, as if each dialog had been
+// cancelled.
+TEST_F(BrowseTest, ClosingTheWindowUnderOptionsEndsTheProgramAndOnlyOneOptionsOpens) {
+    KeepSettings(SettingsFileOf(exe));
+    {
+        Program program(exe);
+        ASSERT_TRUE(program.Started());
+        // Posted one after another, the second reaches the window under the first dialog.
+        program.Command(IDM_OPTIONS);
+        HWND options = OpenOptions(program);
+        ASSERT_NE(options, nullptr);
+        program.Settle();
+        EXPECT_EQ(ProcessWindows(program.Id(), kOptionsCaption).size(), 1u);
+        SetWindowTextRemote(GetDlgItem(options, IDC_OPT_PATH1), data / "new\\*.inc");
+        ExpectEndLeavingSettings(program, WM_CLOSE, 0);
+    }
+    Program program(exe);
+    ASSERT_TRUE(program.Started());
+    HWND options = OpenOptions(program);
+    ASSERT_NE(options, nullptr);
+    ASSERT_NE(Browse(program, options, IDC_OPT_BROWSE1), nullptr);
+    ExpectEndLeavingSettings(program, WM_CLOSE, 0);
 }
 
 class OpenTest : public ProgramTest {

@@ -49,17 +49,16 @@ void PressKey(HWND window, UINT virtualKey) {
 struct WindowSearch {
     DWORD processId;
     const std::string* caption;
-    HWND found;
+    std::vector<HWND> found;
 };
 
 BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam) {
     WindowSearch& search = *reinterpret_cast<WindowSearch*>(lParam);
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    if (processId != search.processId || !IsWindowVisible(window)) return TRUE;
-    if (WindowText(window) != *search.caption) return TRUE;
-    search.found = window;
-    return FALSE;
+    if (processId == search.processId && IsWindowVisible(window) && WindowText(window) == *search.caption)
+        search.found.push_back(window);
+    return TRUE;
 }
 
 struct DescendantSearch {
@@ -97,7 +96,12 @@ std::string BuildFolder() {
 }
 
 HWND FindProcessWindow(DWORD processId, const std::string& caption) {
-    WindowSearch search = {processId, &caption, nullptr};
+    const std::vector<HWND> found = ProcessWindows(processId, caption);
+    return found.empty() ? nullptr : found.front();
+}
+
+std::vector<HWND> ProcessWindows(DWORD processId, const std::string& caption) {
+    WindowSearch search = {processId, &caption, {}};
     EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -332,6 +336,21 @@ void Program::Settle() const {
     Post(query, EM_SETSEL, 0, 1);
     EXPECT_TRUE(WaitUntil([&] { return Send(query, EM_GETSEL, 0, 0) == MAKELRESULT(0, 1); }))
         << "the program did not take its messages";
+}
+
+// The system's own libraries lie at the same address in every process of
+// a session, so this process's address of the call is the program's too.
+bool Program::MoveCurrentDirectory(const std::string& folder) const {
+    RemoteBlock name(info_.hProcess, folder.size() + 1);
+    if (!name.Write(folder.c_str(), folder.size() + 1)) return false;
+    const auto setCurrentDirectory = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetCurrentDirectoryA")));
+    HANDLE thread = CreateRemoteThread(info_.hProcess, nullptr, 0, setCurrentDirectory, name.Address(), 0, nullptr);
+    if (thread == nullptr) return false;
+    DWORD done = 0;
+    const bool ended = WaitForSingleObject(thread, kSendTimeoutMs) == WAIT_OBJECT_0 && GetExitCodeThread(thread, &done);
+    CloseHandle(thread);
+    return ended && done != 0;
 }
 
 bool Program::WaitForExit(DWORD* exitCode, DWORD timeoutMs) const {

@@ -18,6 +18,8 @@ std::string BuildFolder();
 
 // Top-level (or owned) visible window of the process with that caption.
 HWND FindProcessWindow(DWORD processId, const std::string& caption);
+// All of them.
+std::vector<HWND> ProcessWindows(DWORD processId, const std::string& caption);
 
 // A window inside parent, at any depth, with that id and window class.
 HWND FindDescendant(HWND parent, int id, const std::string& className);
@@ -43,6 +45,8 @@ public:
     HWND Main() const { return main_; }
     DWORD Id() const { return info_.dwProcessId; }
     HANDLE Process() const { return info_.hProcess; }
+    // The thread that runs the program's windows.
+    HANDLE Thread() const { return info_.hThread; }
     HWND Item(int id) const { return GetDlgItem(main_, id); }
 
     // Types the query, presses Enter and waits until the run is over; the
@@ -89,6 +93,11 @@ public:
 
     // Waits until the program has taken every message posted to it so far.
     void Settle() const;
+
+    // Sets the program's current directory from a thread started in its
+    // process, as the system's Open dialog does on Windows; false when the
+    // folder cannot be made current.
+    bool MoveCurrentDirectory(const std::string& folder) const;
 
     // Waits for the process to end; false on a timeout.
     bool WaitForExit(DWORD* exitCode, DWORD timeoutMs = 15000) const;

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
 #include <string>
 #include <vector>
@@ -277,5 +278,22 @@ TEST_F(ResultKeysTest, CtrlAAndCtrlCCopyTheSelectedRowsFullPaths) {
     EXPECT_TRUE(WaitUntil([&] { return ClipboardText() == all; })) << ClipboardText();
 }
 
-}  // namespace
+// Typing on the list moves to the next row whose path begins with what was
+// typed, as in a list that holds its rows.
+TEST_F(ResultKeysTest, TypingOnTheListMovesToTheNextRowBeginningWithIt) {
+    Program& program = *app;
+    auto focused = [&] { return static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED)); };
+    program.SelectRows({0});
+    program.Focus(IDC_MAIN_RESULTS);
+    PostMessageA(list, WM_CHAR, '~', 1);
+    program.Settle();
+    EXPECT_EQ(focused(), 0) << "no row begins with ~";
+    // Keys apart by more than a second start a new search.
+    Sleep(1100);
+    const char first = static_cast<char>(tolower(static_cast<unsigned char>(rows[0][0])));
+    PostMessageA(list, WM_CHAR, static_cast<unsigned char>(first), 1);
+    EXPECT_TRUE(WaitUntil([&] { return focused() == 1; })) << "focused row " << focused();
+    EXPECT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 1);
+}
 
+}  // namespace

@@ -5,14 +5,19 @@
 #include "core/index_format.h"
 #include "core/search_run.h"
 #include "res/resource.h"
+#include "ui/result_list.h"
 
 namespace {
 
 WNDPROC StaticProc;
 
-// The search's messages reach it as they reach the main window.
+// The search's messages, and the list's requests for its cells, reach it as
+// they reach the main window.
 LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (HandleSearchMessage(message, wParam, lParam)) return 0;
+    if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->idFrom == IDC_MAIN_RESULTS &&
+        OnResultListNotify(reinterpret_cast<const NMHDR*>(lParam)))
+        return 0;
     return CallWindowProcA(StaticProc, window, message, wParam, lParam);
 }
 
@@ -32,7 +37,7 @@ TestWindow::TestWindow() {
         SetWindowLongPtrA(App.MainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TestWindowProc)));
     Child(App.MainWindow, "EDIT", ES_AUTOHSCROLL, IDC_MAIN_QUERY);
     Child(App.MainWindow, STATUSCLASSNAMEA, CCS_BOTTOM, IDC_MAIN_STATUS);
-    App.ResultList = Child(App.MainWindow, WC_LISTVIEWA, LVS_REPORT, IDC_MAIN_RESULTS);
+    App.ResultList = Child(App.MainWindow, WC_LISTVIEWA, LVS_REPORT | LVS_OWNERDATA, IDC_MAIN_RESULTS);
     LVCOLUMNA column = {};
     column.mask = LVCF_WIDTH | LVCF_TEXT;
     column.cx = 174;
@@ -44,6 +49,7 @@ TestWindow::TestWindow() {
 
 TestWindow::~TestWindow() {
     EndSearch();
+    EmptyResultList();
     ReleaseFileIndex();
     DestroyWindow(App.MainWindow);
     App.MainWindow = nullptr;

@@ -8,7 +8,8 @@
 #                                      file, and in a locked folder
 #   unix_files.sh many DIR             100,000 files in DIR/many, and
 #                                      100,000 in the 10,000 folders of
-#                                      DIR/tree; every seventh holds "needle"
+#                                      DIR/tree; every seventh holds "needle",
+#                                      and every one "hay"
 #   unix_files.sh remove DIR
 set -euo pipefail
 mode=$1
@@ -86,7 +87,7 @@ many)
     fresh
     mkdir "$dir/many"
     cd "$dir/many"
-    seq -f 'file%06g.inc' 0 99999 | awk 'NR % 7 == 1' | xargs sh -c 'printf needle | tee "$@" > /dev/null' sh
+    seq -f 'file%06g.inc' 0 99999 | awk 'NR % 7 == 1' | xargs sh -c 'printf "needle in hay" | tee "$@" > /dev/null' sh
     seq -f 'file%06g.inc' 0 99999 | awk 'NR % 7 != 1' | xargs sh -c 'printf hay | tee "$@" > /dev/null' sh
     # tree/t00 to t99, each with sub-folders s00 to s98, and in each of these
     # 10,000 folders f0.inc to f9.inc, listed here in the order of a walk.
@@ -94,7 +95,7 @@ many)
     seq -f 't%02g' 0 99 | awk '{ print "tree/" $0; for (s = 0; s < 99; ++s) printf "tree/%s/s%02d\n", $0, s }' > folders
     xargs mkdir -p < folders
     awk '{ for (f = 0; f < 10; ++f) print $0 "/f" f ".inc" }' folders > files
-    awk 'NR % 7 == 1' files | xargs sh -c 'printf needle | tee "$@" > /dev/null' sh
+    awk 'NR % 7 == 1' files | xargs sh -c 'printf "needle in hay" | tee "$@" > /dev/null' sh
     awk 'NR % 7 != 1' files | xargs sh -c 'printf hay | tee "$@" > /dev/null' sh
     rm folders files
     ;;

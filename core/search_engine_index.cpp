@@ -314,6 +314,7 @@ bool PlanPass(IndexWorker* worker) {
 void RunPass(IndexWorker* worker) {
     std::vector<IndexReader> readers(static_cast<size_t>(worker->job.readers));
     std::vector<std::thread> threads;
+    threads.reserve(readers.size());  // no thread may be lost to a growth that fails
     for (IndexReader& reader : readers) {
         reader.file = NewSearchedFile();
         reader.piece = static_cast<char*>(malloc(kReadPiece));
@@ -325,6 +326,9 @@ void RunPass(IndexWorker* worker) {
         try {
             threads.emplace_back(ReadFiles, worker, &reader);
         } catch (const std::system_error&) {
+            --worker->readersRunning;
+            break;
+        } catch (const std::bad_alloc&) {
             --worker->readersRunning;
             break;
         }

@@ -26,7 +26,7 @@ struct Kit {
     char* names = nullptr;
     std::vector<KitFile> files;
 
-    explicit Kit(std::vector<KitFile> kit, size_t cap = SIZE_MAX) : index(NewContentIndex(cap)) { List(kit); }
+    explicit Kit(std::vector<KitFile> kit) : index(NewContentIndex(SIZE_MAX)) { List(kit); }
     ~Kit() {
         DeleteContentIndex(index);
         DeleteTrigramCollector(collector);
@@ -119,65 +119,6 @@ TEST(ContentIndex, ChoosesTheFilesALiteralTreeAllows) {
     EXPECT_EQ(kit.Chosen(Lit("menu"), Lit(std::string("m\0e\0n\0u", 7))), "res.rc")
         << "a file with the mark is asked its own query";
     EXPECT_EQ(kit.Chosen(Lit(std::string("m\0e\0n\0u", 7)), Lit("menu")), "") << "and only that";
-}
-
-// Only a file held under the same stamp is vouched for: any other is read.
-TEST(ContentIndex, FilesTheIndexCannotVouchForAreChosen) {
-    Kit kit(kFiles);
-    kit.HoldUnread();
-    MarkFileChanged(kit.index, 0);
-    MarkFileUnreadable(kit.index, 2);
-    MarkFileReadAlways(kit.index, 3);
-    EXPECT_EQ(kit.Chosen(Lit("createfile")), "winuser.h winbase.h empty.h res.rc");
-    kit.files[0].bytes = "nothing of it now";
-    kit.Hold(0);
-    EXPECT_EQ(kit.Chosen(Lit("createfile")), "winbase.h empty.h res.rc") << "held again as it is now";
-    EXPECT_EQ(kit.Chosen(Lit("messagebox")), "empty.h res.rc");
-
-    // The next listing: new, moved and restamped files are read again.
-    std::vector<KitFile> next = {kFiles[3], kFiles[1], {"new.h", "MessageBoxW", {11, 1}}, kFiles[0]};
-    next[0].stamp.writeTime = 2;
-    next[3].stamp.size = 17;
-    ASSERT_TRUE(kit.List(next));
-    const char* const states[] = {"unread", "held", "unreadable", "always"};
-    std::string got;
-    for (size_t file = 0; file < next.size(); ++file) got += std::string(states[kit.index->files[file].state]) + " ";
-    EXPECT_EQ(got, "unread held unread unread ");
-    kit.HoldUnread();
-    EXPECT_EQ(kit.Chosen(Lit("messagebox")), "new.h winuser.h");
-    EXPECT_EQ(kit.Chosen(Lit("createfile")), "winbase.h");
-}
-
-// Past the cap, the files that do not fit are read by every search, and
-// compacting frees what files read again had held.
-TEST(ContentIndex, CapAndCompaction) {
-    std::vector<KitFile> many;
-    for (int i = 0; i < 200; ++i)
-        many.push_back({"f" + std::to_string(i), "CreateWindowEx" + std::to_string(i * 7919) + " " + std::to_string(i),
-                        {1, 1}});
-    Kit capped(many, 24 << 10);
-    capped.HoldUnread();
-    size_t held = 0;
-    for (size_t file = 0; file < many.size(); ++file) held += capped.index->files[file].state == kFileHeld;
-    EXPECT_GT(held, 10u);
-    EXPECT_LT(held, many.size());
-    EXPECT_LE(capped.index->memoryUsed, capped.index->memoryCap);
-    std::vector<uint32_t> chosen;
-    ASSERT_TRUE(ChooseFiles(capped.index, Lit("absent"), Lit("absent"), chosen));
-    EXPECT_EQ(chosen.size(), many.size() - held);
-
-    Kit kit(many);
-    kit.HoldUnread();
-    const std::string before = kit.Chosen(Lit("ex1"));
-    for (int round = 0; round < 10; ++round)
-        for (uint32_t file = 0; file < many.size(); ++file) kit.Hold(file);
-    const size_t grown = kit.index->memoryUsed;
-    EXPECT_TRUE(WorthCompacting(kit.index));
-    CompactContentIndex(kit.index);
-    EXPECT_EQ(kit.index->droppedLocals, 0u);
-    EXPECT_EQ(kit.index->localCount, many.size());
-    EXPECT_LT(kit.index->memoryUsed, grown);
-    EXPECT_EQ(kit.Chosen(Lit("ex1")), before);
 }
 
 }  // namespace

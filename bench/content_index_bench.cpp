@@ -4,7 +4,8 @@
 // searches with the index ready against the same searches without it, in
 // interleaved rounds on a warm cache; medians.
 //   content_index_bench <rounds> <index file> <search path> [query...]
-// A query written "-i:text" is searched case-insensitively.
+// A query written "-i:text" is searched case-insensitively, "-w:text" as
+// whole words, "-E:text" as a pattern; they combine ("-w:-i:text").
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -22,9 +23,10 @@
 #include "core/content_index.h"
 #include "core/file_index_posix.h"
 #include "core/index_format.h"
+#include "core/query_matcher.h"
 #include "core/search_engine.h"
 #include "core/search_engine_index.h"
-#include "core/spelling_literals.h"
+#include "core/search_literals.h"
 
 namespace {
 
@@ -103,23 +105,41 @@ IndexKeeper* Index(const Kit& kit, const std::string& indexFile, double* ms) {
     return keeper;
 }
 
+// The modes a query is written with: "-i:", "-w:" and "-E:" in front, in
+// any order, for case-insensitive, whole words and a pattern, as grep has
+// them; the text after the last prefix is the query.
+const char* TakeModes(const char* query, bool* insensitive, bool* words, bool* pattern) {
+    *insensitive = *words = *pattern = false;
+    for (;;) {
+        if (strncmp(query, "-i:", 3) == 0) *insensitive = true;
+        else if (strncmp(query, "-w:", 3) == 0) *words = true;
+        else if (strncmp(query, "-E:", 3) == 0) *pattern = true;
+        else return query;
+        query += 3;
+    }
+}
+
 // A whole search as the program makes one: the files the index chooses,
 // then the engine over them.
 double SearchMs(IndexKeeper* keeper, const Kit& kit, const char* query, size_t* rows, size_t* read) {
-    const bool insensitive = strncmp(query, "-i:", 3) == 0;
-    if (insensitive) query += 3;
+    bool insensitive, words, pattern;
+    query = TakeModes(query, &insensitive, &words, &pattern);
     const Clock::time_point start = Clock::now();
-    static QuerySpellings spellings;
-    PrepareQuerySpellings(query, nullptr, spellings);
+    static QueryMatcher matcher;
+    PatternError error;
+    if (PrepareQueryMatcher(query, nullptr, nullptr, insensitive, words, pattern, matcher, &error) != kMatcherReady) {
+        fprintf(stderr, "%s: %s\n", query, error.message.c_str());
+        exit(2);
+    }
     const char* block = kit.fileIndex.data();
     IndexWriter writer = {nullptr, 0, 0, [](char* b, size_t n) { return static_cast<char*>(realloc(b, n)); }, false,
                           false};
     std::vector<uint32_t> files;
     *read = kit.stamps.size();
+    LiteralQuery plain, utf16;
     // Every file chosen: the index itself serves, as in the program.
-    if (keeper != nullptr && ChooseIndexedFiles(keeper, 1, SpellingLiterals(spellings, false),
-                                                SpellingLiterals(spellings, true), files) &&
-        files.size() < kit.stamps.size()) {
+    if (keeper != nullptr && SearchLiterals(matcher, plain, utf16) &&
+        ChooseIndexedFiles(keeper, 1, plain, utf16, files) && files.size() < kit.stamps.size()) {
         BeginIndex(writer);
         SelectIndexedFiles(block, files.data(), files.size(), writer);
         if (writer.block == nullptr) GrowBlock(writer.block, writer.size, 1, writer.grow);
@@ -129,8 +149,9 @@ double SearchMs(IndexKeeper* keeper, const Kit& kit, const char* query, size_t* 
     }
     Counting counting;
     const SearchEvents events = {&counting, Visiting, Rows, Tone, Finished, false};
-    SearchIndex(block, spellings, insensitive, DefaultReaderCount(), events);
+    SearchIndex(block, matcher, DefaultReaderCount(), events);
     free(writer.block);
+    ReleaseQueryMatcher(matcher);
     *rows = counting.rows;
     return Ms(start);
 }

@@ -14,7 +14,7 @@
 #include "core/index_format.h"
 #include "core/search_engine.h"
 #include "core/search_engine_index.h"
-#include "core/spelling_literals.h"
+#include "core/search_literals.h"
 #include "res/resource.h"
 
 namespace {
@@ -137,21 +137,7 @@ void StopContentIndex() {
     App.IndexWorker = nullptr;
 }
 
-// What a file must hold for this search to find anything in it, for plain
-// files and for files with the UTF-16 mark; false when every file may.
-// Text mode and whole words: one of the query's spellings. A pattern's own
-// required literals (an AND/OR tree from its matcher) plug in here.
-static bool SearchLiterals(const QuerySpellings& spellings, LiteralQuery& plain, LiteralQuery& utf16) {
-    // A spelling too short to be looked up rules out no file.
-    if (spellings.ansiLength < 3 || (spellings.utf8Length != 0 && spellings.utf8Length < 3) ||
-        spellings.utf16Length < 3)
-        return false;
-    plain = SpellingLiterals(spellings, false);
-    utf16 = SpellingLiterals(spellings, true);
-    return true;
-}
-
-const char* FilesToSearch(const QuerySpellings& spellings) {
+const char* FilesToSearch(const QueryMatcher& matcher) {
     App.SearchedFiles = App.FileCount;
     if (App.Keeper == nullptr) return App.FileIndex;
     std::vector<uint32_t> files;
@@ -159,7 +145,7 @@ const char* FilesToSearch(const QuerySpellings& spellings) {
     try {
         LiteralQuery plain, utf16;
         // Every file chosen: the index itself serves, as it is.
-        if (SearchLiterals(spellings, plain, utf16) &&
+        if (SearchLiterals(matcher, plain, utf16) &&
             ChooseIndexedFiles(App.Keeper, App.Listing, plain, utf16, files))
             chosen = files.size() == App.FileCount ? App.FileIndex : ChosenFiles(files);
     } catch (const std::bad_alloc&) {

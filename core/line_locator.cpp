@@ -2,7 +2,6 @@
 
 #include <string.h>
 
-#include "core/text_matcher.h"
 
 namespace {
 
@@ -90,62 +89,36 @@ void EndText(LineLocation& out) {
     out.text[length + 1] = '\0';  // a whole zero code unit after UTF-16
 }
 
-// Where the first of the spellings that the file is searched for begins in
-// text[0, length), which begins at byte offset of the file; length when none.
-size_t FirstHit(const char* text, size_t length, unsigned long long offset, const QuerySpellings& query,
-                bool utf16File, bool caseInsensitive, bool* byUtf8) {
-    size_t hit = FindText(text, length, query.ansi, caseInsensitive);
-    *byUtf8 = false;
-    if (query.utf8Length != 0) {
-        const size_t at = FindText(text, length, query.utf8, caseInsensitive);
-        if (at < hit) {
-            hit = at;
-            *byUtf8 = true;
-        }
-    }
-    if (utf16File) {
-        const size_t at = FindUtf16Text(text, length, offset, query.utf16, query.utf16Length, caseInsensitive);
-        if (at < hit) {
-            hit = at;
-            *byUtf8 = false;
-        }
-    }
-    return hit;
-}
-
 }  // namespace
 
-// The same pieces as the search: a first one of kFirstReadPiece bytes, then
-// kReadPiece, each after the last bytes of the one before, as many as the
-// longest spelling less one, so that an occurrence across two pieces is found
-// whole. In a UTF-16 file one byte more may be kept, so that every piece
-// begins on a whole character.
-void LocateLine(ReadPieceFunction read, void* context, char* buffer, const QuerySpellings& query,
-                bool caseInsensitive, LineLocation* out) {
+// The same pieces as the search, each after what the matcher kept of the
+// one before, so that a match across two pieces is found whole; in a UTF-16
+// file the kept bytes are even, so every piece begins on a whole character.
+void LocateLine(ReadPieceFunction read, void* context, char* buffer, const QueryMatcher& matcher,
+                LineLocation* out) {
     out->line = 0;
     out->encoding = kAnsiLine;
     out->length = 0;
     out->text[0] = '\0';
-    if (query.ansiLength == 0) return;
+    if (matcher.spellings.ansiLength == 0 && !matcher.pattern) return;
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(buffer);
     LineState state = {0, 1, out};
-    unsigned long long offset = 0;  // of buffer[0] in the file
-    size_t kept = 0, overlap = 0;
-    bool utf16 = false;
+    size_t kept = 0;
+    PieceScan scan;
     for (bool first = true;; first = false) {
         const size_t want = first ? kFirstReadPiece : kReadPiece;
         size_t got = 0;
         bool more = read(context, buffer + kept, want, &got) && got == want;
         const size_t have = kept + got;
         if (first) {
-            utf16 = StartsWithUtf16Mark(buffer, have);
-            overlap = SpellingOverlap(query, utf16);
-            state.unit = utf16 ? 2 : 1;
+            BeginFileScan(matcher, buffer, have, scan);
+            state.unit = scan.utf16 ? 2 : 1;
         }
-        bool byUtf8 = false;
-        const size_t hit = FirstHit(buffer, have, offset, query, utf16, caseInsensitive, &byUtf8);
+        MatchEncoding how = kAnsiMatch;
+        const size_t hit = FirstMatchInPiece(matcher, scan, buffer, have, !more, &kept, &how);
         if (hit < have) {
-            out->encoding = utf16 ? kUtf16Line : byUtf8 ? kUtf8Line : kAnsiLine;
+            // A UTF-16 file's line is shown in its characters, whichever spelling found it.
+            out->encoding = scan.utf16 ? kUtf16Line : how == kUtf8Match ? kUtf8Line : kAnsiLine;
             const size_t lineFrom = hit - hit % state.unit;
             PassBytes(state, bytes, lineFrom);
             out->line = state.lineEnds + 1;
@@ -163,10 +136,7 @@ void LocateLine(ReadPieceFunction read, void* context, char* buffer, const Query
             out->text[0] = '\0';
             return;
         }
-        kept = have < overlap ? have : overlap;
-        if (utf16) kept += kept & 1;
         PassBytes(state, bytes, have - kept);
         memmove(buffer, buffer + have - kept, kept);
-        offset += have - kept;
     }
 }

@@ -34,7 +34,7 @@ void ToAnsiText(LineLocation* out) {
 
 }  // namespace
 
-void LookUpLine(const char* path, const QuerySpellings& query, bool caseInsensitive, LineLocation* out) {
+void LookUpLine(const char* path, const QueryMatcher& matcher, LineLocation* out) {
     out->line = 0;
     out->length = 0;
     out->text[0] = '\0';
@@ -42,7 +42,7 @@ void LookUpLine(const char* path, const QuerySpellings& query, bool caseInsensit
     HANDLE file = OpenFileForReading(path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      FILE_FLAG_SEQUENTIAL_SCAN);
     if (file == INVALID_HANDLE_VALUE) return;
-    LocateLine(ReadPiece, &file, LookupBuffer, query, caseInsensitive, out);
+    LocateLine(ReadPiece, &file, LookupBuffer, matcher, out);
     CloseHandle(file);
     if (out->encoding != kAnsiLine && out->length > 0) ToAnsiText(out);
 }

@@ -38,7 +38,7 @@
 #include "core/content_index_file.h"
 #include "core/index_format.h"
 #include "core/query_spellings.h"
-#include "core/spelling_literals.h"
+#include "core/search_literals.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

@@ -14,9 +14,7 @@ struct ResultLine {
     char number[kLongDecimalTextSize];  // empty when the file holds the query no more
 };
 
-char ResultQuery[kTextSize];
-QuerySpellings ResultSpellings;
-bool ResultCaseInsensitive;
+const QueryMatcher* ResultMatcher;
 
 // One slot per row, in row order, filled as rows are asked for: rows are only
 // ever added at the end and all removed together.
@@ -36,19 +34,17 @@ bool HaveSlot(size_t row) {
 }
 
 void LookUp(int row, ResultLine* line) {
-    LookUpLine(ResultPath(row), ResultSpellings, ResultCaseInsensitive, &line->location);
+    line->location.line = 0;
+    line->location.length = 0;
+    line->location.text[0] = '\0';
+    if (ResultMatcher != nullptr) LookUpLine(ResultPath(row), *ResultMatcher, &line->location);
     line->number[0] = '\0';
     if (line->location.line != 0) FormatUnsignedDecimal(line->location.line, line->number);
 }
 
 }  // namespace
 
-void RememberResultQuery(const QuerySpellings& spellings, bool caseInsensitive) {
-    ResultSpellings = spellings;
-    lstrcpynA(ResultQuery, spellings.ansi, sizeof ResultQuery);
-    ResultSpellings.ansi = ResultQuery;
-    ResultCaseInsensitive = caseInsensitive;
-}
+void RememberResultMatcher(const QueryMatcher* matcher) { ResultMatcher = matcher; }
 
 void ForgetResultLines() {
     for (size_t row = 0; row < LineSlots; ++row)

@@ -5,9 +5,10 @@
 // The Line and Text cells of the result list: looked up in the row's file
 // when a cell is first asked for (painted, or read), then kept with the row.
 
-// The query's spellings and the case mode that the rows were found with; a
-// later toggle of the case item does not change what these rows' cells show.
-void RememberResultQuery(const QuerySpellings& spellings, bool caseInsensitive);
+// What the rows were found with: the search's matcher, which stays unchanged
+// until the list is emptied; a later toggle of the case or match modes does
+// not change what these rows' cells show. Null: no cells.
+void RememberResultMatcher(const QueryMatcher* matcher);
 
 // The list was emptied: every kept cell goes with its row.
 void ForgetResultLines();

@@ -15,7 +15,7 @@
 
 #include "core/file_index_posix.h"
 #include "core/query_spellings.h"
-#include "core/spelling_literals.h"
+#include "core/search_literals.h"
 
 namespace {
 

@@ -33,14 +33,19 @@ struct Found {
 
 // The query as a search prepares it, each byte read as Latin-1.
 Found Locate(const std::string& bytes, const std::string& query, bool caseInsensitive = false,
-             size_t failAt = std::string::npos) {
+             size_t failAt = std::string::npos, bool wholeWords = false, bool pattern = false) {
     static char buffer[kLocatorBufferSize];
-    static QuerySpellings spellings;
-    EXPECT_TRUE(PrepareQuerySpellings(query.c_str(), nullptr, spellings));
+    static QueryMatcher matcher;
+    ReleaseQueryMatcher(matcher);
+    PatternError error;
+    EXPECT_EQ(PrepareQueryMatcher(query.c_str(), nullptr, nullptr, caseInsensitive, wholeWords, pattern, matcher,
+                                  &error),
+              kMatcherReady)
+        << query << ": " << error.message;
     MemoryFile file{bytes, 0, failAt};
     LineLocation out;
     memset(&out, '#', sizeof out);
-    LocateLine(ReadMemory, &file, buffer, spellings, caseInsensitive, &out);
+    LocateLine(ReadMemory, &file, buffer, matcher, &out);
     EXPECT_EQ(out.text[out.length], '\0');
     return {out.line, out.encoding, std::string(out.text, out.length)};
 }
@@ -133,6 +138,40 @@ TEST(LocateLine, TheQuerysOtherSpellingsAndTheirLines) {
     };
     for (const auto& c : cases) {
         const Found found = Locate(c.bytes, c.query, c.caseInsensitive);
+        EXPECT_EQ(found.line, c.line) << c.name;
+        EXPECT_EQ(found.encoding, c.encoding) << c.name;
+        EXPECT_EQ(found.text, c.text) << c.name;
+    }
+}
+
+// The line of the first match, whatever the mode: a whole word after a
+// glued one, a pattern's line in each encoding.
+TEST(LocateLine, TheLineOfAWholeWordOrAPattern) {
+    const std::string longLine = std::string(3 * kReadPiece, 'x') + " Open";
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* query;
+        bool wholeWords, pattern;
+        unsigned long long line;
+        LineEncoding encoding;
+        std::string text;
+    } cases[] = {
+        {"a whole word after a glued one", "OpenFile\nx Open y\n", "Open", true, false, 2, kAnsiLine, "x Open y"},
+        {"a pattern's line", "#define X\n  #define WM_A\n#define WM_B 1\r\n", "^#define\\s+WM_", false, true, 3,
+         kAnsiLine, "#define WM_B 1"},
+        {"$ before CR LF", "foo bar\r\nfoo\r\n", "foo$", false, true, 2, kAnsiLine, "foo"},
+        {"whole words and a pattern", "CreateWindowExW(\nx = CreateWindowEx(y\n", "\\w+Ex\\(", true, true, 2,
+         kAnsiLine, "x = CreateWindowEx(y"},
+        {"the UTF-8 form", "caf\xE9s\ncaf\xC3\xA9\n", "caf\xE9$", false, true, 2, kUtf8Line, "caf\xC3\xA9"},
+        {"UTF-16", Bytes(std::u16string(u"\uFEFFa\r\n\tOpen(1)\r\n")), "^\\s*Open\\(", false, true, 2, kUtf16Line,
+         Bytes(std::u16string(u"Open(1)"))},
+        {"after a line longer than a piece", "\n" + longLine + "\n", "Open$", true, true, 2, kAnsiLine,
+         longLine.substr(0, kLineTextLimit)},
+        {"no whole match", "OpenFile\nReopen\n", "Open", true, true, 0, kAnsiLine, ""},
+    };
+    for (const auto& c : cases) {
+        const Found found = Locate(c.bytes, c.query, false, std::string::npos, c.wholeWords, c.pattern);
         EXPECT_EQ(found.line, c.line) << c.name;
         EXPECT_EQ(found.encoding, c.encoding) << c.name;
         EXPECT_EQ(found.text, c.text) << c.name;

@@ -8,7 +8,7 @@
 
 #include "core/literal_query.h"
 #include "core/query_spellings.h"
-#include "core/spelling_literals.h"
+#include "core/search_literals.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "core/spelling_literals.h"
+#include "core/search_literals.h"
 
 #include <string>
 #include <utility>
@@ -24,4 +24,20 @@ LiteralQuery SpellingLiterals(const QuerySpellings& spellings, bool utf16File) {
     if (utf16File) any.parts.push_back(Literal(spellings.utf16, spellings.utf16Length));
     if (any.parts.size() == 1) return std::move(any.parts[0]);
     return any;
+}
+
+bool SearchLiterals(const QueryMatcher& matcher, LiteralQuery& plain, LiteralQuery& utf16) {
+    if (matcher.pattern) {
+        plain = RequiredLiterals(matcher, false);
+        utf16 = RequiredLiterals(matcher, true);
+        return plain.kind != LiteralQuery::kAll || utf16.kind != LiteralQuery::kAll;
+    }
+    // A spelling too short to be looked up rules out no file.
+    const QuerySpellings& spellings = matcher.spellings;
+    if (spellings.ansiLength < 3 || (spellings.utf8Length != 0 && spellings.utf8Length < 3) ||
+        spellings.utf16Length < 3)
+        return false;
+    plain = SpellingLiterals(spellings, false);
+    utf16 = SpellingLiterals(spellings, true);
+    return true;
 }

@@ -1,16 +1,19 @@
 // The content index against a full scan: on a random kit, after random
 // changes, re-reads, relistings, compactions and round trips through the
-// file format, every file whose current bytes hold a spelling of the query
-// (in either case mode, as the search's own matcher finds it) must be
-// chosen; and the choice must be exactly what the file's folded three-byte
-// sequences allow, worked out here from the bytes: a file the index does not
-// hold is always chosen, a held one when, for some spelling, it holds every
-// sequence of it, or the spelling is shorter than three bytes.
+// file format, every file in whose current bytes the search's own matcher
+// finds a match (in either case mode, as text, as whole words or as a
+// pattern) must be chosen; and the choice must be exactly what the file's
+// folded three-byte sequences allow for the literals the search asks for,
+// worked out here from the bytes: a file the index does not hold is always
+// chosen, a held one when it holds every sequence of a literal that the
+// literal tree needs (a literal shorter than three bytes needs none).
 //
 // Input layout:  [mode] [query ...] 0x00 [files] [file]... [operation]...
 //   mode       bits 0-2: the collector is fed pieces of 1 to 8 bytes (7: the
 //              whole file at once); bit 3: a memory cap of a few KiB, so
-//              that some files are not held.
+//              that some files are not held; bit 4: whole words; bit 5: the
+//              query is a pattern, each of its bytes picking a token from
+//              kTokens; bit 6: the lead bytes of code page 932.
 //   query      up to 24 bytes, its characters taken as Latin-1 for the
 //              UTF-8 and UTF-16 spellings.
 //   files      the kit's size, modulo 9.
@@ -31,19 +34,28 @@
 #include <string.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/content_index.h"
 #include "core/content_index_file.h"
 #include "core/index_format.h"
-#include "core/query_spellings.h"
+#include "core/query_matcher.h"
 #include "core/search_literals.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
 
 const size_t kMaxFiles = 8;
+
+// Literals of several lengths, in both cases and beyond ASCII, and what
+// makes a pattern hold none, several or alternatives of them.
+const char* const kTokens[] = {"abc", "Abc", "xyz", "ab",   "c",         "x",    "\xE9", "\\xE9t\\xE9", "[ab]",
+                               "[^a]", ".",  "*",   "+",    "?",         "|",    "(",    ")",           "(?i)",
+                               "^",   "$",   "\\w", "\\b",  "\\d",       "{2}",  " ",    "\\s",         "\\x00",
+                               "\\n", "\x82\x61", "(?:abc|Xyz)", "\\Qa.c\\E", "AbC"};
+const size_t kTokenCount = sizeof kTokens / sizeof kTokens[0];
 
 struct KitFile {
     std::string name;
@@ -165,42 +177,97 @@ void RoundTrip(Model& model) {
     model.index = loaded;
 }
 
-// Exact when every spelling has at most eight sequences (the index then
-// consults them all); otherwise the choice may hold more.
-void Check(const Model& model, const QuerySpellings& spellings) {
+// Whether the matcher finds a match in the file, read as one piece.
+bool MatcherFinds(const QueryMatcher& matcher, const std::string& bytes) {
+    // Exact, so a read past it lands in a redzone; never null, as a reader's buffer.
+    std::unique_ptr<char[]> text(new char[std::max<size_t>(bytes.size(), 1)]);
+    memcpy(text.get(), bytes.data(), bytes.size());
+    PieceScan scan;
+    BeginFileScan(matcher, text.get(), bytes.size(), scan);
+    size_t keep;
+    return PieceHoldsMatch(matcher, scan, text.get(), bytes.size(), true, &keep);
+}
+
+// Whether a file whose folded sequences are `has` holds what q asks, as the
+// index should work it out; exact turns false where a literal has more
+// sequences than the index consults (eight), so it may choose more.
+bool ReferenceMay(const LiteralQuery& q, const std::vector<uint32_t>& has, bool* exact) {
+    switch (q.kind) {
+    case LiteralQuery::kAll:
+        return true;
+    case LiteralQuery::kNone:
+        return false;
+    case LiteralQuery::kLiteral: {
+        const std::vector<uint32_t> needs = ReferenceTrigrams(q.literal);
+        if (needs.size() > 8) *exact = false;
+        return q.literal.size() < 3 || std::includes(has.begin(), has.end(), needs.begin(), needs.end());
+    }
+    case LiteralQuery::kAnd:
+    case LiteralQuery::kOr: {
+        const bool all = q.kind == LiteralQuery::kAnd;
+        bool may = all;
+        for (const LiteralQuery& part : q.parts) may = all ? ReferenceMay(part, has, exact) && may
+                                                           : ReferenceMay(part, has, exact) || may;
+        return may;
+    }
+    }
+    return true;
+}
+
+// What a text search (whole words too) needs a file to hold, from its
+// spellings: any one of them. A pattern's literals come from RE2 alone.
+LiteralQuery Spellings(const QueryMatcher& matcher, bool utf16File) {
+    const QuerySpellings& s = matcher.spellings;
+    LiteralQuery any;
+    any.kind = LiteralQuery::kOr;
+    std::vector<std::string> spellings = {std::string(s.ansi, s.ansiLength)};
+    if (s.utf8Length > 0) spellings.push_back(std::string(s.utf8, s.utf8Length));
+    if (utf16File) spellings.push_back(std::string(s.utf16, s.utf16Length));
+    for (const std::string& spelling : spellings) {
+        any.parts.emplace_back();
+        any.parts.back().kind = LiteralQuery::kLiteral;
+        any.parts.back().literal = spelling;
+    }
+    return any;
+}
+
+void Check(const Model& model, const QueryMatcher& matcher) {
+    LiteralQuery plain, utf16;
     std::vector<uint32_t> chosen;
-    FUZZ_CHECK(ChooseFiles(model.index, SpellingLiterals(spellings, false), SpellingLiterals(spellings, true), chosen),
-               "no choice");
+    const bool constrains = SearchLiterals(matcher, plain, utf16);
+    const QuerySpellings& s = matcher.spellings;
+    FUZZ_CHECK(matcher.pattern || constrains == (s.ansiLength >= 3 && (s.utf8Length == 0 || s.utf8Length >= 3) &&
+                                                 s.utf16Length >= 3),
+               "text %s: the literals %s", Printable(matcher.query).c_str(), constrains ? "constrain" : "do not");
+    FUZZ_CHECK(ChooseFiles(model.index, plain, utf16, chosen), "no choice");
     FUZZ_CHECK(model.index->memoryUsed <= model.index->memoryCap, "the index took %zu bytes past its cap of %zu",
                model.index->memoryUsed, model.index->memoryCap);
+    const char* mode = matcher.pattern ? (matcher.wholeWords ? "pattern, whole words" : "pattern")
+                                       : (matcher.wholeWords ? "whole words" : "text");
     for (size_t file = 0; file < model.kit.size(); ++file) {
-        const bool isChosen = std::binary_search(chosen.begin(), chosen.end(), static_cast<uint32_t>(file));
+        // Literals that constrain nothing leave the program reading every file.
+        const bool isChosen =
+            !constrains || std::binary_search(chosen.begin(), chosen.end(), static_cast<uint32_t>(file));
         const std::string& now = model.kit[file].bytes;
-        for (int insensitive = 0; insensitive < 2; ++insensitive) {
-            const bool found = PieceHoldsQuery(now.data(), now.size(), 0, spellings, IsUtf16(now), insensitive != 0);
-            FUZZ_CHECK(!found || isChosen, "file %zu (%s) holds the query %s but was not chosen", file,
-                       Printable(now).c_str(), Printable(spellings.ansi).c_str());
-        }
+        FUZZ_CHECK(!MatcherFinds(matcher, now) || isChosen,
+                   "file %zu (%s) holds a match of %s (%s%s) but was not chosen", file, Printable(now).c_str(), Printable(matcher.query).c_str(), mode,
+                   matcher.caseInsensitive ? ", case-insensitive" : "");
         FUZZ_CHECK((model.index->files[file].state == kFileHeld) == model.held[file], "file %zu: held %d, want %d",
                    file, model.index->files[file].state == kFileHeld, static_cast<int>(model.held[file]));
         if (!model.held[file]) {
             FUZZ_CHECK(isChosen, "file %zu is not held but was not chosen", file);
             continue;
         }
+        if (!constrains) continue;
         const std::vector<uint32_t> has = ReferenceTrigrams(model.seen[file]);
-        std::vector<std::string> literals = {std::string(spellings.ansi, spellings.ansiLength)};
-        if (spellings.utf8Length > 0) literals.push_back(std::string(spellings.utf8, spellings.utf8Length));
-        if (IsUtf16(model.seen[file])) literals.push_back(std::string(spellings.utf16, spellings.utf16Length));
-        bool may = false, exact = true;
-        for (const std::string& literal : literals) {
-            const std::vector<uint32_t> needs = ReferenceTrigrams(literal);
-            if (needs.size() > 8) exact = false;
-            may = may || literal.size() < 3 || std::includes(has.begin(), has.end(), needs.begin(), needs.end());
-        }
-        FUZZ_CHECK(!may || isChosen, "held file %zu (%s) may hold %s but was not chosen", file,
-                   Printable(model.seen[file]).c_str(), Printable(spellings.ansi).c_str());
-        FUZZ_CHECK(!exact || may == isChosen, "held file %zu (%s) cannot hold %s but was chosen", file,
-                   Printable(model.seen[file]).c_str(), Printable(spellings.ansi).c_str());
+        const bool utf16File = IsUtf16(model.seen[file]);
+        bool exact = true;
+        const bool may = ReferenceMay(matcher.pattern ? (utf16File ? utf16 : plain) : Spellings(matcher, utf16File),
+                                      has, &exact);
+        FUZZ_CHECK(!may || isChosen, "held file %zu (%s) may hold %s (%s) but was not chosen", file,
+                   Printable(model.seen[file]).c_str(), Printable(matcher.query).c_str(), mode);
+        FUZZ_CHECK(!exact || may == isChosen, "held file %zu (%s) cannot hold %s (%s) but was chosen", file,
+                   Printable(model.seen[file]).c_str(), Printable(matcher.query).c_str(), mode);
     }
 }
 
@@ -219,8 +286,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t mode = in.Byte();
     std::string query = in.Text();
     if (query.size() > 24) query.resize(24);
-    static QuerySpellings spellings;
-    if (!PrepareQuerySpellings(query.c_str(), nullptr, spellings)) return 0;
+    const bool words = (mode & 16) != 0, pattern = (mode & 32) != 0;
+    if (pattern) {
+        std::string tokens;
+        for (unsigned char c : query.substr(0, 12)) tokens += kTokens[c % kTokenCount];
+        query = tokens;
+    }
+    const unsigned char* leadBytes = (mode & 64) ? RefLeadBytes932() : nullptr;
+    // One matcher for each case mode; a bad pattern searches nothing.
+    static QueryMatcher matchers[2];
+    for (int insensitive = 0; insensitive < 2; ++insensitive) {
+        PatternError error;
+        if (PrepareQueryMatcher(query.c_str(), nullptr, leadBytes, insensitive != 0, words, pattern,
+                                matchers[insensitive], &error) != kMatcherReady) {
+            ReleaseQueryMatcher(matchers[0]);
+            ReleaseQueryMatcher(matchers[1]);
+            return 0;
+        }
+    }
+    auto check = [&](const Model& model) {
+        for (const QueryMatcher& matcher : matchers) Check(model, matcher);
+    };
 
     Model model;
     model.pieceSize = (mode & 7) == 7 ? 0 : (mode & 7) + 1;
@@ -236,7 +322,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         model.seenStamp.push_back(0);
     }
     Relist(model);
-    Check(model, spellings);
+    check(model);
 
     while (!in.Empty()) {
         const int operation = in.Byte() % 8;
@@ -279,9 +365,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         }
         }
-        Check(model, spellings);
+        check(model);
     }
     free(model.names);
     DeleteContentIndex(model.index);
+    ReleaseQueryMatcher(matchers[0]);
+    ReleaseQueryMatcher(matchers[1]);
     return 0;
 }

@@ -1,7 +1,8 @@
 // The content index, as a user meets it: on a kit of three thousand files
-// a search reads only the files that may hold the query, the answer stays a
-// full scan's after files change, and the index is kept beside the settings
-// file, read back at the next start and rebuilt when damaged.
+// a search reads only the files that may hold the query, in the modes of the
+// Match menu too, the answer stays a full scan's after files change, and the
+// index is kept beside the settings file, read back at the next start and
+// rebuilt when damaged.
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <windows.h>
@@ -116,6 +117,16 @@ TEST_F(ContentIndexTest, ASearchReadsOnlyWhatMayHoldTheQueryAndAnswersAsAFullSca
         EXPECT_EQ(SearchedFiles(program), 3002u) << "a query of two letters rules out nothing";
         EXPECT_EQ(program.Search("nothing of it"), Rows{});
         EXPECT_EQ(SearchedFiles(program), 0u);
+        // Whole words read the files that hold the text; a pattern those
+        // that hold what every match of it must (here not the UTF-16 file).
+        program.Command(IDM_WHOLE_WORDS);
+        EXPECT_EQ(program.Search("needle"), want);
+        EXPECT_EQ(SearchedFiles(program), 6u);
+        program.Command(IDM_WHOLE_WORDS);
+        program.Command(IDM_REGEX);
+        EXPECT_EQ(program.Search("holds a need[l]e"), needles);
+        EXPECT_EQ(SearchedFiles(program), 5u);
+        program.Command(IDM_REGEX);
         // The left part of the status line is what it always was.
         EXPECT_EQ(program.Status().rfind(" Search complete in ", 0), 0u) << program.Status();
         program.Command(IDM_EXIT);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,7 +15,7 @@
 #include <vector>
 
 #include "core/file_index_posix.h"
-#include "core/query_spellings.h"
+#include "core/query_matcher.h"
 #include "core/search_literals.h"
 
 namespace {
@@ -88,14 +89,20 @@ struct Worker {
         return reports.changed.wait_for(held, std::chrono::seconds(10), [&] { return reports.passes > 0; });
     }
     // The files a search of query would read, as names; "all" when the
-    // index cannot say.
+    // index cannot say. A query written "-w:" is whole words, "-E:" a pattern.
     std::string Chosen(const char* query) {
-        QuerySpellings spellings;
-        PrepareQuerySpellings(query, nullptr, spellings);
+        const bool words = strncmp(query, "-w:", 3) == 0, pattern = strncmp(query, "-E:", 3) == 0;
+        QueryMatcher matcher;
+        PatternError error;
+        EXPECT_EQ(PrepareQueryMatcher(query + (words || pattern ? 3 : 0), nullptr, nullptr, false, words, pattern,
+                                      matcher, &error),
+                  kMatcherReady)
+            << query;
+        LiteralQuery plain, utf16;
         std::vector<uint32_t> files;
-        if (!ChooseIndexedFiles(keeper, job.listing, SpellingLiterals(spellings, false), SpellingLiterals(spellings, true),
-                                files))
-            return "all";
+        const bool constrains = SearchLiterals(matcher, plain, utf16);
+        ReleaseQueryMatcher(matcher);
+        if (!constrains || !ChooseIndexedFiles(keeper, job.listing, plain, utf16, files)) return "all";
         std::string names;
         for (uint32_t file : files) names += std::to_string(file);
         return names;
@@ -123,7 +130,12 @@ TEST(IndexWorker, BuildsWatchesAndKeepsTheIndex) {
         EXPECT_EQ(worker.Chosen("MessageBox"), "0");
         EXPECT_EQ(worker.Chosen("WINAPI"), "01");
         EXPECT_EQ(worker.Chosen("menu"), "2") << "UTF-16 in the file with the mark";
-        EXPECT_EQ(worker.Chosen("ab"), "012") << "too short to rule out any";
+        EXPECT_EQ(worker.Chosen("ab"), "all") << "too short to rule out any";
+        EXPECT_EQ(worker.Chosen("-w:WINAPI"), "01");
+        EXPECT_EQ(worker.Chosen("-E:MessageBox[AW]|CreateFile[AW]"), "01");
+        EXPECT_EQ(worker.Chosen("-E:Men[uU]"), "2") << "a pattern's literal in UTF-16 in the file with the mark";
+        EXPECT_EQ(worker.Chosen("-E:\\w+A\\("), "01") << "a( is too short to rule out a plain file, not in UTF-16";
+        EXPECT_EQ(worker.Chosen("-E:\\w+"), "all") << "no literal";
         EXPECT_EQ(worker.Chosen("MessageBox"), "0");
         // b.h changes, a.h goes: both read in full until read again.
         folder.Write("b.h", "MessageBoxW");

@@ -99,13 +99,20 @@ PostingBlock* NewBlock(ContentIndex* index, size_t bytes) {
 // when there is no room.
 PostingBlock* TailWithRoom(ContentIndex* index, PostingList& list) {
     PostingBlock* last = list.last;
-    if (last != nullptr && last->capacity - last->used >= kLongestNumber) return last;
-    size_t bytes = last == nullptr ? size_t{kFirstBlock} : 2 * (last->capacity + sizeof(PostingBlock));
+    if (last != nullptr && list.lastCapacity - list.lastUsed >= kLongestNumber) return last;
+    size_t bytes = last == nullptr ? size_t{kFirstBlock} : 2 * (list.lastCapacity + sizeof(PostingBlock));
     if (bytes > kLargestBlock) bytes = kLargestBlock;
     PostingBlock* block = NewBlock(index, bytes);
     if (block == nullptr) return nullptr;
-    (last != nullptr ? last->next : list.first) = block;
+    if (last != nullptr) {
+        last->used = list.lastUsed;
+        last->next = block;
+    } else {
+        list.first = block;
+    }
     list.last = block;
+    list.lastUsed = 0;
+    list.lastCapacity = block->capacity;
     return block;
 }
 
@@ -151,7 +158,7 @@ long FindOrAddList(ContentIndex* index, Trigram key) {
     if (found >= 0) return found;
     if (!GrowSlots(index, index->listCount + 1) || !ReserveArray(index, &index->lists, &index->listCapacity, index->listCount + 1))
         return -1;
-    index->lists[index->listCount] = PostingList{key, 0, 0, nullptr, nullptr};
+    index->lists[index->listCount] = PostingList{key, 0, 0, 0, 0, nullptr, nullptr};
     uint32_t slot = SlotOf(key, index->slotCount);
     while (index->slots[slot] != 0) slot = (slot + 1) & (index->slotCount - 1);
     index->slots[slot] = static_cast<uint32_t>(++index->listCount);
@@ -169,21 +176,22 @@ void Prefetch(const ContentIndex* index, const Trigram* trigrams, size_t i) {
     const uint32_t list = index->slots[SlotOf(trigrams[i + kPrefetchList] & (kTrigramSpace - 1), index->slotCount)];
     if (list != 0) __builtin_prefetch(&index->lists[list - 1]);
     const uint32_t tail = index->slots[SlotOf(trigrams[i + kPrefetchTail] & (kTrigramSpace - 1), index->slotCount)];
-    const PostingBlock* last = tail != 0 ? index->lists[tail - 1].last : nullptr;
-    if (last != nullptr) __builtin_prefetch(BlockBytes(last) + last->used, 1);
+    if (tail == 0) return;
+    const PostingList& growing = index->lists[tail - 1];
+    if (growing.last != nullptr) __builtin_prefetch(BlockBytes(growing.last) + growing.lastUsed, 1);
 }
 
 // Appends a gap to the list's last block, which has room for it.
 void PutNumber(PostingList& list, uint32_t value) {
     PostingBlock* block = list.last;
-    uint8_t* at = BlockBytes(block) + block->used;
+    uint8_t* at = BlockBytes(block) + list.lastUsed;
     uint8_t* const start = at;
     while (value >= 0x80) {
         *at++ = static_cast<uint8_t>(value | 0x80);
         value >>= 7;
     }
     *at++ = static_cast<uint8_t>(value);
-    block->used += static_cast<uint32_t>(at - start);
+    list.lastUsed += static_cast<uint32_t>(at - start);
     list.size += static_cast<uint32_t>(at - start);
 }
 
@@ -199,6 +207,32 @@ bool TakeNumber(const uint8_t*& at, const uint8_t* end, uint32_t* value) {
         }
     }
     return false;
+}
+
+// One past the last local number the gaps name (each number is one past
+// the one before plus its gap), or kBadList when a number is cut short or
+// too long. Gaps are mostly one byte each: eight at a time while they are.
+const unsigned long long kBadList = ~0ull;
+unsigned long long ListEnd(const uint8_t* at, size_t size) {
+    const uint8_t* const end = at + size;
+    unsigned long long next = 0;
+    while (at < end) {
+        if (end - at >= 8) {
+            uint64_t word;
+            memcpy(&word, at, 8);
+            if ((word & 0x8080808080808080ull) == 0) {
+                // Byte sums in 16-bit lanes, then across them.
+                const uint64_t pairs = (word & 0x00FF00FF00FF00FFull) + (word >> 8 & 0x00FF00FF00FF00FFull);
+                next += (pairs * 0x0001000100010001ull >> 48) + 8;
+                at += 8;
+                continue;
+            }
+        }
+        uint32_t gap;
+        if (!TakeNumber(at, end, &gap)) return kBadList;
+        next += gap + 1ull;
+    }
+    return next;
 }
 
 void DropLocal(ContentIndex* index, IndexedFile& file) {
@@ -220,7 +254,7 @@ void AddListFiles(const ContentIndex* index, const PostingList& list, FileSet& s
     unsigned long long local = 0;
     for (const PostingBlock* block = list.first; block != nullptr; block = block->next) {
         const uint8_t* at = BlockBytes(block);
-        const uint8_t* end = at + block->used;
+        const uint8_t* end = at + BlockUsed(list, block);
         uint32_t gap;
         while (TakeNumber(at, end, &gap)) {
             local += gap;
@@ -446,8 +480,7 @@ bool HoldFile(ContentIndex* index, uint32_t file, const FileStamp& stamp, bool u
         }
         PostingList& list = index->lists[found];
         if (list.next == local + 1) continue;  // named twice
-        index->undo[undone++] = {static_cast<uint32_t>(found), list.last != nullptr ? list.last->used : 0, list.next,
-                                 list.size, list.last};
+        index->undo[undone++] = {static_cast<uint32_t>(found), list.lastUsed, list.next, list.size, list.last};
         if (TailWithRoom(index, list) == nullptr) {
             fits = false;
             break;
@@ -461,7 +494,8 @@ bool HoldFile(ContentIndex* index, uint32_t file, const FileStamp& stamp, bool u
             const ContentIndex::Undo& undo = index->undo[--undone];
             PostingList& list = index->lists[undo.list];
             if (undo.last != nullptr) undo.last->used = undo.used;
-            if (list.last != undo.last) list.last->used = 0;
+            list.lastUsed = undo.used;
+            if (list.last != undo.last) list.last->used = list.lastUsed = 0;
             list.next = undo.next;
             list.size = undo.size;
         }
@@ -525,11 +559,11 @@ void CompactContentIndex(ContentIndex* index) {
     bool fits = true;
     for (size_t i = 0; i < index->listCount && fits; ++i) {
         PostingList& list = index->lists[i];
-        list = PostingList{list.key, 0, 0, nullptr, nullptr};
+        list = PostingList{list.key, 0, 0, 0, 0, nullptr, nullptr};
         unsigned long long local = 0;
         for (const PostingBlock* block = old[i].first; block != nullptr && fits; block = block->next) {
             const uint8_t* at = BlockBytes(block);
-            const uint8_t* end = at + block->used;
+            const uint8_t* end = at + BlockUsed(old[i], block);
             uint32_t gap;
             while (fits && TakeNumber(at, end, &gap)) {
                 local += gap;
@@ -601,16 +635,8 @@ bool ReserveLists(ContentIndex* index, size_t count) {
 
 bool AdoptPostingList(ContentIndex* index, Trigram key, const uint8_t* bytes, uint32_t size) {
     if (key >= kTrigramSpace || FindList(index, key) >= 0) return false;
-    const uint8_t* at = bytes;
-    const uint8_t* end = bytes + size;
-    unsigned long long next = 0;
-    uint32_t gap;
-    while (at < end) {
-        if (!TakeNumber(at, end, &gap)) return false;
-        next += gap;
-        if (next >= index->localCount) return false;
-        ++next;
-    }
+    const unsigned long long next = ListEnd(bytes, size);
+    if (next > index->localCount) return false;
     const long found = FindOrAddList(index, key);
     if (found < 0) return false;
     PostingList& list = index->lists[found];
@@ -621,6 +647,8 @@ bool AdoptPostingList(ContentIndex* index, Trigram key, const uint8_t* bytes, ui
         block->used = size;
         list.first = list.last = block;
         list.size = size;
+        list.lastUsed = size;
+        list.lastCapacity = block->capacity;
     }
     list.next = static_cast<uint32_t>(next);
     return true;

@@ -42,7 +42,7 @@ struct IndexedFile {
 
 struct PostingBlock {
     PostingBlock* next;
-    uint32_t used;
+    uint32_t used;      // of a list's last block, only once it is no longer the last
     uint32_t capacity;  // the bytes follow the block
 };
 
@@ -50,9 +50,17 @@ struct PostingList {
     Trigram key;
     uint32_t next;  // one past the last local number in it
     uint32_t size;  // bytes in all its blocks: how rare the sequence is
+    // The last block's used bytes and capacity, kept here: adding a file then
+    // touches only the bytes it writes of the block.
+    uint32_t lastUsed;
+    uint32_t lastCapacity;
     PostingBlock* first;
     PostingBlock* last;
 };
+
+inline uint32_t BlockUsed(const PostingList& list, const PostingBlock* block) {
+    return block == list.last ? list.lastUsed : block->used;
+}
 
 enum : uint32_t { kDroppedLocal = 0xFFFFFFFFu };
 

@@ -11,7 +11,7 @@
 namespace {
 
 const char kMagic[8] = {'V', 'a', 'n', 'I', 'd', 'x', '\r', '\n'};
-enum { kFileRecordSize = 18, kBufferSize = 1 << 16 };
+enum { kFileRecordSize = 18, kBufferSize = 1 << 16, kReadBufferSize = 1 << 20 };
 
 const uint64_t kPrime1 = 0x9E3779B185EBCA87ull;
 const uint64_t kPrime2 = 0xC2B2AE3D27D4EB4Full;
@@ -109,7 +109,7 @@ void Emit(const ContentIndex* index, const char* builtFor, size_t builtForLength
         out.Number(list.key, 4);
         out.Number(list.size, 4);
         for (const PostingBlock* block = list.first; block != nullptr; block = block->next)
-            out.Bytes(block + 1, block->used);
+            out.Bytes(block + 1, BlockUsed(list, block));
     }
     out.Flush();
 }
@@ -120,9 +120,23 @@ struct Input {
     const IndexFileSource* source;
     IndexChecksum checksum;
     unsigned long long remaining;  // of the length the header gave
-    uint8_t buffer[kBufferSize];
+    uint8_t buffer[kReadBufferSize];
     size_t at, have;
     bool cut;  // the source ended early
+
+    // The next `length` bytes where they lie in the buffer, or copied to
+    // `spare` when they run past its end: most lists are read in place.
+    const uint8_t* Span(size_t length, std::vector<uint8_t>& spare) {
+        if (length > remaining) return nullptr;
+        if (have - at >= length) {
+            const uint8_t* span = buffer + at;
+            at += length;
+            remaining -= length;
+            return span;
+        }
+        if (length > spare.size()) spare.resize(length);
+        return Bytes(spare.data(), length) ? spare.data() : nullptr;
+    }
 
     bool Bytes(void* into, size_t length) {
         uint8_t* to = static_cast<uint8_t*>(into);
@@ -242,20 +256,19 @@ IndexFileVerdict ReadBody(Input& in, ContentIndex* index, const char* builtFor, 
     size_t lists;
     if (!in.Count(8, &lists) || lists > kTrigramSpace) return kIndexFileDamaged;
     if (!ReserveLists(index, lists)) return kIndexFileTooLarge;
-    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> spare;
     for (size_t i = 0; i < lists; ++i) {
         uint64_t key, size;
         if (!in.Number(4, &key) || !in.Number(4, &size) || size > in.remaining) return kIndexFileDamaged;
-        if (size > bytes.size()) {
-            if (size > index->memoryCap - index->memoryUsed) return kIndexFileTooLarge;
-            try {
-                bytes.resize(static_cast<size_t>(size));
-            } catch (const std::bad_alloc&) {
-                return kIndexFileTooLarge;
-            }
+        if (size > index->memoryCap - index->memoryUsed) return kIndexFileTooLarge;
+        const uint8_t* bytes;
+        try {
+            bytes = in.Span(static_cast<size_t>(size), spare);
+        } catch (const std::bad_alloc&) {
+            return kIndexFileTooLarge;
         }
-        if (!in.Bytes(bytes.data(), static_cast<size_t>(size))) return kIndexFileDamaged;
-        if (!AdoptPostingList(index, static_cast<Trigram>(key), bytes.data(), static_cast<uint32_t>(size)))
+        if (bytes == nullptr) return kIndexFileDamaged;
+        if (!AdoptPostingList(index, static_cast<Trigram>(key), bytes, static_cast<uint32_t>(size)))
             return index->memoryUsed + size + kIndexFileHeaderSize > index->memoryCap ? kIndexFileTooLarge
                                                                                        : kIndexFileDamaged;
     }

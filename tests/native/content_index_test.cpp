@@ -121,4 +121,39 @@ TEST(ContentIndex, ChoosesTheFilesALiteralTreeAllows) {
     EXPECT_EQ(kit.Chosen(Lit(std::string("m\0e\0n\0u", 7)), Lit("menu")), "") << "and only that";
 }
 
+// A list read back from a file: its gaps name local numbers, eight one-byte
+// gaps at a time where they can; one past the last held file is refused.
+TEST(ContentIndex, AdoptsAListOnlyIfItNamesHeldNumbers) {
+    std::vector<KitFile> twenty;
+    for (int i = 0; i < 20; ++i) twenty.push_back({"f" + std::to_string(i), "file " + std::to_string(i), {6, 1}});
+    const std::string eightZeros(8, '\0');
+    const struct {
+        const char* row;
+        std::string gaps;
+        std::string want;  // the files chosen, or "refused"
+    } cases[] = {
+        {"every file", std::string(20, '\0'),
+         "f0 f1 f2 f3 f4 f5 f6 f7 f8 f9 f10 f11 f12 f13 f14 f15 f16 f17 f18 f19"},
+        {"a two-byte gap after a word", eightZeros + std::string("\x81\x00\x00", 3),
+         "f0 f1 f2 f3 f4 f5 f6 f7 f9 f10"},
+        {"a word ending at the last file", std::string(6, '\x02') + std::string(2, '\0'),
+         "f2 f5 f8 f11 f14 f17 f18 f19"},
+        {"the last file alone", "\x13", "f19"},
+        {"none", "", ""},
+        {"one past the last, after a word", eightZeros + "\x0C", "refused"},
+        {"past the last within a word", std::string(16, '\x01'), "refused"},
+        {"large one-byte gaps", std::string(8, '\x7F'), "refused"},
+        {"cut short after a word", eightZeros + "\x80", "refused"},
+        {"a number of six bytes", "\x80\x80\x80\x80\x80\x00", "refused"},
+    };
+    const Trigram key = FoldedTrigram("qqq");
+    for (const auto& c : cases) {
+        Kit kit(twenty);
+        kit.HoldUnread();
+        const bool adopted = AdoptPostingList(kit.index, key, reinterpret_cast<const uint8_t*>(c.gaps.data()),
+                                              static_cast<uint32_t>(c.gaps.size()));
+        EXPECT_EQ(adopted ? kit.Chosen(Lit("qqq")) : "refused", c.want) << c.row;
+    }
+}
+
 }  // namespace

@@ -22,6 +22,9 @@ enum SettingsSlot { Path1, Path2, Path3, Path4, Path5, Editor, kSlotCount };
 enum { kPathSlotCount = 5 };
 
 struct SearchRun;
+struct FileStamp;
+struct IndexKeeper;
+struct IndexWorker;
 
 struct Settings {
     char Slots[kSlotCount][kTextSize];
@@ -64,6 +67,18 @@ struct AppState {
 
     char* FileIndex;
     size_t FileIndexSize;
+    FileStamp* FileStamps;  // one per file of the index, as the listing gave them
+    size_t FileCount;
+    size_t FileStampCapacity;
+
+    // The content index, for the whole run of the program, and the worker
+    // keeping it for the listing numbered Listing.
+    IndexKeeper* Keeper;
+    IndexWorker* IndexWorker;
+    unsigned long long Listing;
+    char* SearchFiles;  // the files a search reads, when the index chose them
+    size_t SearchFilesSize;
+    size_t SearchedFiles;  // how many the last search was given
 };
 
 extern AppState App;
@@ -75,6 +90,11 @@ const char kSearchCompleteText[] = " Search complete in ";
 const char kSearchStoppedText[] = " Search stopped after ";
 const char kPatternErrorText[] = " Pattern error at ";  // then the position, ": " and the library's message
 const char kMillisecondsText[] = "ms";
+const char kIndexingText[] = " Indexing ";
+const char kIndexingOfText[] = " of ";
+const char kIndexedText[] = " Indexed ";
+const char kIndexFilesText[] = " files";
+const char kIndexFileExtension[] = "idx";  // in place of the settings file's "ini"
 const char kColumnTitle[] = "File Results";
 const char kLineColumnTitle[] = "Line";
 const char kTextColumnTitle[] = "Text";

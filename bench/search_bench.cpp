@@ -1,12 +1,14 @@
 // Whole searches under the real file calls, with one reader and with one per
 // processor, against the floor the platform sets for one reader: a bare
 // CreateFileA / GetFileSize / ReadFile / CloseHandle loop over the same files
-// in the same process. Rounds are interleaved and the files are in the system
-// cache; medians are printed.
-//   search_bench <folder of .inc files> [rounds]
+// in the same process. Then the content index: building it, reading it back
+// from its file, its size, and the same searches with it ready. Rounds are
+// interleaved and the files are in the system cache; medians are printed.
+//   search_bench <folder of .inc files, or a search path> [rounds]
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <algorithm>
 #include <atomic>
@@ -16,9 +18,11 @@
 
 #include "app_state.h"
 #include "bench/corpus_text.h"
+#include "core/content_index_run.h"
 #include "core/file_index.h"
 #include "core/index_format.h"
 #include "core/search_engine.h"
+#include "core/search_engine_index.h"
 #include "core/search_run.h"
 #include "res/resource.h"
 
@@ -36,6 +40,8 @@ WNDPROC StaticProc;
 
 LRESULT CALLBACK BenchWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (HandleSearchMessage(message, wParam, lParam)) return 0;
+    LRESULT result;
+    if (HandleIndexMessage(message, wParam, lParam, &result)) return result;
     return CallWindowProcA(StaticProc, window, message, wParam, lParam);
 }
 
@@ -47,8 +53,10 @@ void CreateSearchWindows() {
         SetWindowLongPtrA(App.MainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BenchWindowProc)));
     CreateWindowExA(0, "EDIT", "", WS_CHILD, 0, 0, 10, 10, App.MainWindow,
                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_QUERY)), nullptr, nullptr);
-    CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD, 0, 0, 10, 10, App.MainWindow,
-                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_STATUS)), nullptr, nullptr);
+    HWND status = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD, 0, 0, 10, 10, App.MainWindow,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_STATUS)), nullptr, nullptr);
+    int rightEdges[2] = {50, -1};  // the index's part, as the main window has it
+    SendMessageA(status, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(rightEdges));
     App.ResultList = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT | LVS_OWNERDATA, 0, 0, 10, 10, App.MainWindow,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_RESULTS)), nullptr, nullptr);
 }
@@ -104,6 +112,28 @@ double SearchMs(const char* query, int caseInsensitive, bool wholeWords, bool pa
     return NowMs() - start;
 }
 
+// From the start of a worker for the listing until the status bar says the
+// index is ready: built, or read back from its file, on a keeper of its own.
+double IndexMs() {
+    StopContentIndex();
+    App.Keeper = nullptr;  // the last one is left to its worker, which ends on its own
+    const double start = NowMs();
+    StartContentIndex();
+    char text[64] = "";
+    MSG message;
+    while (strncmp(text, kIndexedText, sizeof kIndexedText - 1) != 0 && GetMessageA(&message, nullptr, 0, 0) > 0) {
+        DispatchMessageA(&message);
+        SendDlgItemMessageA(App.MainWindow, IDC_MAIN_STATUS, SB_GETTEXTA, 1, reinterpret_cast<LPARAM>(text));
+    }
+    return NowMs() - start;
+}
+
+unsigned long long FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return static_cast<unsigned long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
@@ -119,7 +149,8 @@ int main(int argc, char** argv) {
     const int rounds = argc > 2 ? atoi(argv[2]) : 11;
     CreateSearchWindows();
     AllocateFileIndex();
-    lstrcpyA(App.Settings.Slots[Path1], (std::string(argv[1]) + "\\*.inc").c_str());
+    const std::string path = argv[1];
+    lstrcpyA(App.Settings.Slots[Path1], (path.find('*') != std::string::npos ? path : path + "\\*.inc").c_str());
     BuildFileIndex();
     const std::vector<std::string> paths = IndexedPaths();
 
@@ -169,6 +200,29 @@ int main(int argc, char** argv) {
             run.rows = static_cast<int>(SendMessageA(App.ResultList, LVM_GETITEMCOUNT, 0, 0));
         }
     }
+    // The content index, kept beside a settings file of the benchmark's own.
+    char temporary[MAX_PATH];
+    GetTempPathA(MAX_PATH, temporary);
+    lstrcpyA(App.SettingsFile, (std::string(temporary) + "vantrel-bench.ini").c_str());
+    const std::string indexFile = std::string(temporary) + "vantrel-bench.idx";
+    std::vector<double> builds, readBacks;
+    std::vector<Run> indexed;
+    for (const Run& run : runs)
+        if (run.readers == many)
+            indexed.push_back({run.label, run.query, run.caseInsensitive, run.wholeWords, run.pattern, many, {}, 0});
+    for (int round = 0; round <= rounds; ++round) {
+        DeleteFileA(indexFile.c_str());
+        const double build = IndexMs();
+        // Written after the pass: the next start reads it back.
+        for (int i = 0; i < 6000 && FileSize(indexFile) == 0; ++i) Sleep(10);
+        const double readBack = IndexMs();
+        if (round > 0) builds.push_back(build), readBacks.push_back(readBack);
+        for (Run& run : indexed) {
+            const double ms = SearchMs(run.query, run.caseInsensitive, run.wholeWords, run.pattern, run.readers);
+            if (round > 0) run.ms.push_back(ms);
+            run.rows = static_cast<int>(SendMessageA(App.ResultList, LVM_GETITEMCOUNT, 0, 0));
+        }
+    }
     const double floorMs = Median(floor);
     printf("%zu files, %.1f MB; %d rounds, medians\n", paths.size(), static_cast<double>(bytes) / 1e6, rounds);
     printf("%-34s %9.1f ms\n", "floor: open, size, read, close", floorMs);
@@ -181,6 +235,25 @@ int main(int argc, char** argv) {
                                   (run.readers == 1 ? " reader" : " readers");
         printf("%-34s %9.1f ms  %5.2f x floor  %5d rows\n", label.c_str(), ms, ms / floorMs, run.rows);
     }
+    const double buildMs = Median(builds);
+    const unsigned long long memory = IndexMemoryUsed(App.Keeper);
+    const unsigned long long file = FileSize(indexFile);
+    printf("%-34s %9.1f MB  %5.1f%% of the kit; as a file %.1f MB, %.1f%%\n", "content index in memory",
+           static_cast<double>(memory) / 1e6, 100.0 * static_cast<double>(memory) / static_cast<double>(bytes),
+           static_cast<double>(file) / 1e6, 100.0 * static_cast<double>(file) / static_cast<double>(bytes));
+    printf("%-34s %9.1f ms  %5.2f x floor\n", "index: building it", buildMs, buildMs / floorMs);
+    printf("%-34s %9.1f ms  %5.1f%% of building\n", "index: reading it back", Median(readBacks),
+           100.0 * Median(readBacks) / buildMs);
+    for (const Run& run : indexed) {
+        const double ms = Median(run.ms);
+        double without = 0;
+        for (const Run& plain : runs)
+            if (plain.label == run.label && plain.readers == run.readers) without = Median(plain.ms);
+        const std::string label = std::string("index ready: ") + run.label + ", " + std::to_string(run.readers) +
+                                  " readers";
+        printf("%-34s %9.1f ms  %5.3f x without  %5d rows\n", label.c_str(), ms, ms / without, run.rows);
+    }
+    DeleteFileA(indexFile.c_str());
     ReleaseFileIndex();
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "app_state.h"
 #include "core/ansi_lead_bytes.h"
 #include "core/executable_path.h"
+#include "core/file_stamp.h"
 #include "core/folder_walk.h"
 #include "core/index_format.h"
 #include "core/long_path.h"
@@ -89,6 +90,28 @@ bool ListingPattern(const char* directory, size_t directoryLength, const char* m
     return MultiByteToWideChar(CP_ACP, 0, mask, -1, out + length, kLongPathSize + 8 - length) != 0;
 }
 
+// Each file's size and last-write time as the listing gives them, one per
+// file of the index, in its order: the content index tells by them whether
+// a file changed while the program was not running.
+bool ReserveStamp() {
+    if (App.FileCount < App.FileStampCapacity) return true;
+    const size_t capacity = App.FileStampCapacity == 0 ? 1024 : 2 * App.FileStampCapacity;
+    void* grown = App.FileStamps == nullptr
+                      ? GlobalAlloc(GPTR, capacity * sizeof(FileStamp))
+                      : GlobalReAlloc(App.FileStamps, capacity * sizeof(FileStamp), GMEM_MOVEABLE);
+    if (grown == nullptr) return false;
+    App.FileStamps = static_cast<FileStamp*>(grown);
+    App.FileStampCapacity = capacity;
+    return true;
+}
+
+FileStamp StampOf(const WIN32_FIND_DATAW& found) {
+    const FileStamp stamp = {
+        static_cast<unsigned long long>(found.nFileSizeHigh) << 32 | found.nFileSizeLow,
+        static_cast<unsigned long long>(found.ftLastWriteTime.dwHighDateTime) << 32 | found.ftLastWriteTime.dwLowDateTime};
+    return stamp;
+}
+
 // Enumerated through the wide calls: the ANSI ones hand back a lossy copy of
 // a name, with no way to tell that it names another file or none. One group
 // holds the matches in listing order; in a tree the folders among them are
@@ -102,9 +125,14 @@ void IndexMatches(IndexWriter& writer, const char* directory, size_t directoryLe
     bool stored = true;
     do {
         if (tree && (App.FindData.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+        if (!ReserveStamp()) {
+            writer.failed = true;  // the files listed so far keep their stamps
+            break;
+        }
         const char* name = IndexedName(App.FindData);
         stored = grouped ? AddListedName(writer, directory, directoryLength, name)
                          : AddGroupEntry(writer, directory, directoryLength, name);
+        if (stored) App.FileStamps[App.FileCount++] = StampOf(App.FindData);
         grouped = true;
     } while (stored && FindNextFileW(find, &App.FindData));
     FindClose(find);
@@ -173,9 +201,13 @@ void ReleaseFileIndex() {
     if (App.FileIndex != nullptr) GlobalFree(App.FileIndex);
     App.FileIndex = nullptr;
     App.FileIndexSize = 0;
+    if (App.FileStamps != nullptr) GlobalFree(App.FileStamps);
+    App.FileStamps = nullptr;
+    App.FileStampCapacity = App.FileCount = 0;
 }
 
 void BuildFileIndex() {
+    App.FileCount = 0;
     IndexWriter writer = {App.FileIndex, App.FileIndexSize, 0, GrowGlobalBlock, false, false};
     BeginIndex(writer);
     for (int slot = Path1; slot < Path1 + kPathSlotCount; ++slot) IndexSearchPath(writer, App.Settings.Slots[slot]);

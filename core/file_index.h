@@ -4,5 +4,6 @@
 void AllocateFileIndex();
 void ReleaseFileIndex();
 
-// Rebuilds the index from Path1..Path5 of the live settings.
+// Rebuilds the index from Path1..Path5 of the live settings, with each
+// file's stamp in App.FileStamps.
 void BuildFileIndex();

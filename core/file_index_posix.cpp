@@ -15,6 +15,8 @@
 
 namespace {
 
+std::vector<FileStamp>* Stamps;  // where the build in progress puts them, if anywhere
+
 char* GrowHeapBlock(char* block, size_t newSize) { return static_cast<char*>(realloc(block, newSize)); }
 
 // A folder, and not a link to one: a tree walk enters these only.
@@ -41,6 +43,14 @@ void ListFolder(const std::string& directory, const char* mask, bool tree, std::
     std::sort(folders.begin(), folders.end());
 }
 
+FileStamp StampOf(const std::string& path) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) return FileStamp{0, 0};
+    return FileStamp{static_cast<unsigned long long>(info.st_size),
+                     static_cast<unsigned long long>(info.st_mtim.tv_sec) * 1000000000ull +
+                         static_cast<unsigned long long>(info.st_mtim.tv_nsec)};
+}
+
 // False once the index refuses an entry.
 bool IndexMatches(IndexWriter& writer, const char* directory, size_t directoryLength,
                   const std::vector<std::string>& names) {
@@ -48,6 +58,7 @@ bool IndexMatches(IndexWriter& writer, const char* directory, size_t directoryLe
         const bool stored = i == 0 ? AddGroupEntry(writer, directory, directoryLength, names[i].c_str())
                                    : AddListedName(writer, directory, directoryLength, names[i].c_str());
         if (!stored) return false;
+        if (Stamps != nullptr) Stamps->push_back(StampOf(std::string(directory, directoryLength) + names[i]));
     }
     return true;
 }
@@ -89,11 +100,15 @@ void IndexSearchPath(IndexWriter& writer, const char* path, const char* baseDire
 
 }  // namespace
 
-char* BuildPosixFileIndex(const char* const* searchPaths, int count, const char* baseDirectory) {
+char* BuildPosixFileIndex(const char* const* searchPaths, int count, const char* baseDirectory,
+                          std::vector<FileStamp>* stamps) {
+    Stamps = stamps;
+    if (stamps != nullptr) stamps->clear();
     IndexWriter writer = {nullptr, 0, 0, GrowHeapBlock, false, false};
     BeginIndex(writer);
     for (int i = 0; i < count; ++i) IndexSearchPath(writer, searchPaths[i], baseDirectory);
     if (writer.block == nullptr) writer.block = GrowHeapBlock(nullptr, 1);
     EndIndex(writer);
+    Stamps = nullptr;
     return writer.block;
 }

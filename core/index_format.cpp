@@ -98,6 +98,23 @@ bool NextIndexedFile(IndexCursor& cursor, const char** name) {
     return false;
 }
 
+bool SelectIndexedFiles(const char* block, const unsigned* files, size_t count, IndexWriter& writer) {
+    IndexCursor cursor = StartIndexWalk(block);
+    const char* name;
+    const char* group = nullptr;  // the directory entry the last file written joined
+    size_t next = 0;
+    for (unsigned file = 0; next < count && NextIndexedFile(cursor, &name); ++file) {
+        if (file != files[next]) continue;
+        ++next;
+        const bool stored = cursor.directory == group
+                                ? AddListedName(writer, cursor.directory, cursor.directoryLength, name)
+                                : AddGroupEntry(writer, cursor.directory, cursor.directoryLength, name);
+        if (!stored) return false;
+        group = cursor.directory;
+    }
+    return true;
+}
+
 bool IsAbsoluteSearchPath(const char* path) {
     return IsSeparator(path[0]) || (path[0] != '\0' && path[1] == ':');
 }

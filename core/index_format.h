@@ -38,6 +38,12 @@ bool AddNameEntry(IndexWriter& writer, const char* name);
 bool AddListedName(IndexWriter& writer, const char* directory, size_t directoryLength, const char* name);
 void EndIndex(IndexWriter& writer);
 
+// Writes the files numbered files[0, count) (ascending, in index order) of
+// the index block into the writer, which has begun: a smaller index of the
+// same files in the same order, for a search that reads only those. False
+// when an entry was not stored.
+bool SelectIndexedFiles(const char* block, const unsigned* files, size_t count, IndexWriter& writer);
+
 struct IndexCursor {
     const char* next;
     const char* directory;

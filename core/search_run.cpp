@@ -8,6 +8,7 @@
 
 #include "app_state.h"
 #include "core/ansi_lead_bytes.h"
+#include "core/content_index_run.h"
 #include "core/effects.h"
 #include "core/index_format.h"
 #include "core/search_engine.h"
@@ -166,7 +167,7 @@ void SearchIndexedFiles() {
     const int readers = App.SearchReaders > 0 ? App.SearchReaders : DefaultReaderCount();
     // A query too long to search searches no file, and so finds none.
     static const char kNoFiles[1] = "";
-    const char* index = prepared == kMatcherReady ? App.FileIndex : kNoFiles;
+    const char* index = prepared == kMatcherReady ? FilesToSearch(App.Matcher) : kNoFiles;
     App.Search = target != nullptr ? StartSearch(index, App.Matcher, readers, events) : nullptr;
     App.SearchShown = App.Search != nullptr;
     // Without the memory or a thread to search with, nothing was searched: say so.

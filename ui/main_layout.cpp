@@ -58,6 +58,14 @@ bool MoveTogether(int wider, int taller) {
 
 }  // namespace
 
+void FitStatusParts() {
+    RECT client;
+    GetClientRect(App.MainWindow, &client);
+    int rightEdges[2] = {client.right - kIndexStatusWidth, -1};
+    if (rightEdges[0] < 0) rightEdges[0] = 0;
+    SendDlgItemMessageA(App.MainWindow, IDC_MAIN_STATUS, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(rightEdges));
+}
+
 void CaptureMainLayout() {
     RECT client, window;
     GetClientRect(App.MainWindow, &client);
@@ -87,6 +95,7 @@ void LayOutMainWindow(WPARAM kind) {
     }
     // The status bar places itself at the bottom.
     SendDlgItemMessageA(App.MainWindow, IDC_MAIN_STATUS, WM_SIZE, 0, 0);
+    FitStatusParts();
     FitResultColumns();
     // A group box paints no background of its own: where its old edge was,
     // only the dialog's repaint clears it.

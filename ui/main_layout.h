@@ -8,6 +8,11 @@
 // Takes the layout as the template made it; called at the end of WM_INITDIALOG.
 void CaptureMainLayout();
 
+// The status bar's two parts: what the search shows, and at the right, in
+// kIndexStatusWidth pixels, how far the content index is.
+enum { kIndexStatusWidth = 160 };
+void FitStatusParts();
+
 // WM_SIZE: the query box across the top, the list in the middle, the status
 // bar at the bottom.
 void LayOutMainWindow(WPARAM kind);

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "app_state.h"
+#include "core/content_index_run.h"
 #include "core/file_index.h"
 #include "core/search_run.h"
 #include "res/resource.h"
@@ -73,6 +74,8 @@ INT_PTR OnInitDialog(HWND window) {
     BuildFileIndex();
     PrepareResultList();
     CaptureMainLayout();
+    FitStatusParts();
+    StartContentIndex();
     return TRUE;  // the focus goes to the query field
 }
 
@@ -116,6 +119,7 @@ INT_PTR OnCommand(WORD id) {
     case IDM_REINDEX:
         EndSearch();  // a search of the old index stops, as for Enter
         BuildFileIndex();
+        StartContentIndex();
         return TRUE;
     case IDM_EXIT:
         SendMessageA(App.MainWindow, WM_CLOSE, 0, 0);
@@ -163,6 +167,7 @@ BOOL CALLBACK CloseDialog(HWND window, LPARAM) {
 }
 
 INT_PTR OnClose() {
+    StopContentIndex();
     EnumThreadWindows(GetCurrentThreadId(), CloseDialog, 0);
     EndSearch();
     StopAccelerators();
@@ -175,6 +180,11 @@ INT_PTR OnClose() {
 
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (HandleSearchMessage(message, wParam, lParam)) return TRUE;
+    LRESULT result;
+    if (HandleIndexMessage(message, wParam, lParam, &result)) {
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
     switch (message) {
     case WM_INITDIALOG:
         return OnInitDialog(window);

@@ -1,6 +1,7 @@
 #include "ui/options_dialog.h"
 
 #include "app_state.h"
+#include "core/content_index_run.h"
 #include "core/file_index.h"
 #include "core/search_run.h"
 #include "res/resource.h"
@@ -40,6 +41,7 @@ INT_PTR OnOk() {
         GetDlgItemTextA(App.OptionsWindow, IDC_OPT_PATH1 + slot, App.Settings.Slots[slot], kFieldTextLimit);
     SaveSettings();
     BuildFileIndex();
+    StartContentIndex();
     return EndOptions();
 }
 

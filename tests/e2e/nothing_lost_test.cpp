@@ -156,7 +156,10 @@ TEST_F(ReadOnlyTest, AReadOnlySettingsFileIsReadAndOkKeepsTheSettingsInMemory) {
     ExpectOkKeptInMemory(program);
     ExpectCleanExit(program);
     EXPECT_EQ(ReadBytes(folder + "vantrel.ini"), before);
-    EXPECT_EQ(FolderEntries(folder), entries);
+    // The folder itself may be written: the content index keeps its file there.
+    Lines after = FolderEntries(folder);
+    after.erase(std::remove(after.begin(), after.end(), "vantrel.idx"), after.end());
+    EXPECT_EQ(after, entries);
 }
 
 TEST_F(ReadOnlyTest, InAReadOnlyFolderTheFirstStartKeepsTheDefaultInMemory) {

@@ -53,6 +53,34 @@ TEST(FileIndexFormat, GroupsJoinNamesToTheirOwnDirectory) {
                                                        "C:\\other\\c.h", "C:\\other\\d.h"}));
 }
 
+// A search that reads only some files gets them as an index of their own:
+// each keeps its directory, even where its group's first file is left out.
+TEST(FileIndexFormat, SelectingFilesKeepsTheirDirectoriesAndOrder) {
+    Index index(64);
+    ASSERT_TRUE(AddGroup(index, "C:\\a\\", "0"));
+    ASSERT_TRUE(AddNameEntry(index.writer, "1"));
+    ASSERT_TRUE(AddNameEntry(index.writer, "2"));
+    ASSERT_TRUE(AddGroup(index, "D:\\b\\", "3"));
+    ASSERT_TRUE(AddNameEntry(index.writer, "4"));
+    EndIndex(index.writer);
+    const struct {
+        std::vector<unsigned> files;
+        std::vector<std::string> want;
+    } cases[] = {
+        {{}, {}},
+        {{0, 1, 2, 3, 4}, {"C:\\a\\0", "C:\\a\\1", "C:\\a\\2", "D:\\b\\3", "D:\\b\\4"}},
+        {{1, 4}, {"C:\\a\\1", "D:\\b\\4"}},
+        {{2, 3}, {"C:\\a\\2", "D:\\b\\3"}},
+        {{4, 9}, {"D:\\b\\4"}},
+    };
+    for (const auto& c : cases) {
+        Index chosen(16);
+        EXPECT_TRUE(SelectIndexedFiles(index.writer.block, c.files.data(), c.files.size(), chosen.writer));
+        EndIndex(chosen.writer);
+        EXPECT_EQ(chosen.Files(), c.want) << c.files.size() << " files";
+    }
+}
+
 TEST(FileIndexFormat, EmptyAndSingleFileLists) {
     Index empty(16);
     EndIndex(empty.writer);

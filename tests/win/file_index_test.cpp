@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app_state.h"
+#include "core/file_stamp.h"
 #include "core/executable_path.h"
 #include "support/effects_recorder.h"
 #include "support/temp_folder.h"
@@ -32,11 +33,21 @@ TEST_F(FileIndexTest, EmptySlotsAndMissingDirectoriesGiveNoGroup) {
 
 TEST_F(FileIndexTest, GroupsKeepTheirOwnDirectoryInEnumerationOrder) {
     first.Write("a.inc", "x");
-    first.Write("b.inc", "x");
+    first.Write("b.inc", "xyz");
     first.Write("c.txt", "x");
     second.Write("only.inc", "x");
     IndexPaths({first / "*.inc", "", second / "*.inc"});
     EXPECT_EQ(IndexedFiles(), (Files{first / "a.inc", first / "b.inc", second / "only.inc"}));
+    // Each file's size and last-write time as the listing gave them, in index order.
+    ASSERT_EQ(App.FileCount, 3u);
+    const unsigned long long sizes[] = {App.FileStamps[0].size, App.FileStamps[1].size, App.FileStamps[2].size};
+    EXPECT_EQ(sizes[0], 1u);
+    EXPECT_EQ(sizes[1], 3u);
+    EXPECT_EQ(sizes[2], 1u);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    ASSERT_TRUE(GetFileAttributesExA((first / "b.inc").c_str(), GetFileExInfoStandard, &data));
+    EXPECT_EQ(App.FileStamps[1].writeTime, static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32 |
+                                               data.ftLastWriteTime.dwLowDateTime);
     // The group of a one-file path is its directory entry alone.
     std::string expectedStart = second.Path() + "*only.inc";
     EXPECT_EQ(std::string(App.FileIndex + (first.Path().size() + 1 + 6 + 6)), expectedStart);

@@ -1,0 +1,19 @@
+#pragma once
+#include <stddef.h>
+
+#include "core/content_index_file.h"
+
+// The platform's side of keeping the content index in a file. The program
+// uses content_index_store_win32.cpp; the native tests and benchmark use
+// content_index_store_posix.cpp.
+
+// Writes the index to a temporary name beside path and renames it over the
+// old file only once it is whole on disk, so that a crash or a full disk
+// never leaves a damaged file. False, with the old file as it was, when the
+// folder cannot be written.
+bool StoreContentIndex(const ContentIndex* index, const char* path, const char* builtFor, size_t builtForLength);
+
+// The index kept at path if it was built for these search paths; null, with
+// the verdict saying why, when it is missing (kIndexFileForeign) or not taken.
+ContentIndex* RestoreContentIndex(const char* path, const char* builtFor, size_t builtForLength, size_t memoryCap,
+                                  IndexFileVerdict* verdict);

@@ -8,8 +8,8 @@
 // Takes the layout as the template made it; called at the end of WM_INITDIALOG.
 void CaptureMainLayout();
 
-// WM_SIZE: the query box across the top, the list in the middle, the status
-// bar at the bottom.
+// WM_SIZE: the query box across the top, the result list and the lines
+// pane in the middle, the status bar at the bottom.
 void LayOutMainWindow(WPARAM kind);
 
 // WM_GETMINMAXINFO.

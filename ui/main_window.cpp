@@ -4,13 +4,17 @@
 
 #include "app_state.h"
 #include "core/file_index.h"
+#include "core/line_run.h"
 #include "core/search_run.h"
 #include "res/resource.h"
 #include "settings/settings_file.h"
+#include "ui/lines_pane.h"
 #include "ui/main_layout.h"
 #include "ui/options_dialog.h"
 #include "ui/result_lines.h"
 #include "ui/result_list.h"
+#include "ui/shown_text.h"
+#include "ui/splitter.h"
 
 namespace {
 
@@ -48,7 +52,9 @@ INT_PTR OnInitDialog(HWND window) {
     LoadSettings();
     ShowSearchingStatus();
     BuildFileIndex();
+    PrepareShownTexts();
     PrepareResultList();
+    PrepareLinesPane();
     CaptureMainLayout();
     return TRUE;  // the focus goes to the query field
 }
@@ -60,19 +66,27 @@ void ToggleCaseMode() {
     DrawMenuBar(App.MainWindow);
 }
 
-// The rows' Line and Text cells look for what this search looked for.
+// The rows' cells and the pane look for what this search looked for.
 void Search() {
     SearchCommand();
-    RememberResultQuery(App.Spellings, App.CaseInsensitive == 1);
+    StartLineRun(App.Spellings, App.CaseInsensitive == 1);
 }
 
 // Enter raises the hidden default button wherever the focus is: on the
-// result list it opens the focused row, elsewhere it searches.
+// result list it opens the focused row, on the pane the focused line,
+// elsewhere it searches.
 void OnEnter() {
     if (ResultListHasFocus())
         OpenFocusedResult();
+    else if (LinesPaneHasFocus())
+        OpenFocusedLine();
     else
         Search();
+}
+
+// Escape gives up an opening that waits for its line, or else stops the search.
+void OnEscape() {
+    if (!GiveUpOpening()) StopSearchCommand();
 }
 
 INT_PTR OnCommand(WORD id) {
@@ -97,7 +111,7 @@ INT_PTR OnCommand(WORD id) {
         ShellAboutA(App.MainWindow, kCaptionText, kAboutCredit, nullptr);
         return TRUE;
     case IDCANCEL:  // Escape
-        StopSearchCommand();
+        OnEscape();
         return TRUE;
     default:
         return FALSE;
@@ -105,7 +119,15 @@ INT_PTR OnCommand(WORD id) {
 }
 
 INT_PTR OnNotify(const NMHDR* header) {
-    return header->idFrom == IDC_MAIN_RESULTS ? OnResultListNotify(header) : FALSE;
+    if (header->idFrom == IDC_MAIN_RESULTS) return OnResultListNotify(header);
+    return header->idFrom == IDC_MAIN_LINES ? OnLinesPaneNotify(header) : FALSE;
+}
+
+// The splitter's bar is the dialog's own surface between the two lists.
+INT_PTR OnMouse(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!OnSplitterMouse(message, wParam, lParam)) return FALSE;
+    if (message == WM_SETCURSOR) SetWindowLongPtrA(window, DWLP_MSGRESULT, TRUE);
+    return TRUE;
 }
 
 INT_PTR OnContextMenu(HWND from, LPARAM at) {
@@ -128,6 +150,7 @@ BOOL CALLBACK CloseDialog(HWND window, LPARAM) {
 
 INT_PTR OnClose() {
     EnumThreadWindows(GetCurrentThreadId(), CloseDialog, 0);
+    EndLineRun();
     EndSearch();
     ReleaseFileIndex();
     EndDialog(App.MainWindow, 0);
@@ -137,7 +160,7 @@ INT_PTR OnClose() {
 }  // namespace
 
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (HandleSearchMessage(message, wParam, lParam)) return TRUE;
+    if (HandleSearchMessage(message, wParam, lParam) || HandleLineMessage(message, wParam, lParam)) return TRUE;
     switch (message) {
     case WM_INITDIALOG:
         return OnInitDialog(window);
@@ -153,6 +176,12 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_GETMINMAXINFO:
         LimitMainWindowSize(reinterpret_cast<MINMAXINFO*>(lParam));
         return TRUE;
+    case WM_SETCURSOR:
+    case WM_LBUTTONDOWN:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED:
+        return OnMouse(window, message, wParam, lParam);
     case WM_CLOSE:
         return OnClose();
     case WM_DESTROY:

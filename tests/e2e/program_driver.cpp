@@ -262,8 +262,23 @@ std::vector<std::string> Program::Rows() const {
 }
 
 std::string Program::Cell(int row, int column) const {
+    if (column == 0) return CellNow(row, column);
+    Send(Item(IDC_MAIN_RESULTS), LVM_ENSUREVISIBLE, row, FALSE);
+    // The count is never empty once the file was read.
+    WaitUntil([&] { return !CellNow(row, 3).empty(); });
+    return CellNow(row, column);
+}
+
+std::string Program::CellNow(int row, int column) const {
     RemoteBlock block(info_.hProcess, sizeof(LVITEMA) + kCellTextSize);
     return ReadCell(Item(IDC_MAIN_RESULTS), block, row, column);
+}
+
+int Program::PaneRowCount() const { return static_cast<int>(Send(Item(IDC_MAIN_LINES), LVM_GETITEMCOUNT, 0, 0)); }
+
+std::string Program::PaneCell(int row, int column) const {
+    RemoteBlock block(info_.hProcess, sizeof(LVITEMA) + kCellTextSize);
+    return ReadCell(Item(IDC_MAIN_LINES), block, row, column);
 }
 
 std::string Program::Status() const { return WindowText(Item(IDC_MAIN_STATUS)); }

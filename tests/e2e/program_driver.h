@@ -61,8 +61,16 @@ public:
     std::vector<std::string> WaitForSearchEnd(DWORD timeoutMs = 15000);
     std::vector<std::string> Rows() const;
     int RowCount() const;
-    // A cell of the result list: the path (0), the line (1) or its text (2).
+    // A cell of the result list: the path (0), the line (1), its text (2),
+    // or how many lines hold a match (3). The row is scrolled into sight,
+    // and the cells besides the path are read once the program has read
+    // the row's file, which it does for rows on screen.
     std::string Cell(int row, int column) const;
+    // The cell as it shows now.
+    std::string CellNow(int row, int column) const;
+    // The lines pane's rows, and a cell of one: the line (0) or its text (1).
+    int PaneRowCount() const;
+    std::string PaneCell(int row, int column) const;
     std::string Status() const;
 
     // Whether the window takes a message within the time.

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <windows.h>
 #include <commctrl.h>
 
@@ -13,7 +14,7 @@
 
 namespace {
 
-const int kPathColumn = 0, kLineColumn = 1, kTextColumn = 2;
+const int kPathColumn = 0, kLineColumn = 1, kTextColumn = 2, kHitsColumn = 3;
 
 RECT ClientPlace(HWND control) {
     RECT place = {};
@@ -44,25 +45,33 @@ TEST_F(ResultWindowTest, GrowsFromItsOpeningSizeAndNeverBelowIt) {
     Program program(exe);
     ASSERT_TRUE(program.Started());
     HWND main = program.Main(), list = program.Item(IDC_MAIN_RESULTS), query = program.Item(IDC_MAIN_QUERY);
+    HWND pane = program.Item(IDC_MAIN_LINES);
     RECT window = {}, client = {}, listClient = {};
     GetWindowRect(main, &window);
-    const RECT listAt = ClientPlace(list), queryAt = ClientPlace(query);
+    const RECT listAt = ClientPlace(list), queryAt = ClientPlace(query), paneAt = ClientPlace(pane);
+    printf("  the lists at the opening size: %d and %d pixels high\n", Height(listAt), Height(paneAt));
     EXPECT_EQ(ColumnWidth(list, kPathColumn), 174);
     const int lineWidth = ColumnWidth(list, kLineColumn), textWidth = ColumnWidth(list, kTextColumn);
+    const int hitsWidth = ColumnWidth(list, kHitsColumn);
 
-    Resize(main, Width(window) + 300, Height(window) + 200);
-    ASSERT_TRUE(WaitUntil([&] { return Width(ClientPlace(list)) == Width(listAt) + 300; }));
-    EXPECT_EQ(Height(ClientPlace(list)), Height(listAt) + 200);
-    EXPECT_EQ(Width(ClientPlace(query)), Width(queryAt) + 300);
+    Resize(main, Width(window) + 400, Height(window) + 200);
+    ASSERT_TRUE(WaitUntil([&] { return Width(ClientPlace(list)) == Width(listAt) + 400; }));
+    // The two lists share the extra height, 60 to 40.
+    EXPECT_EQ(Height(ClientPlace(list)) + Height(ClientPlace(pane)), Height(listAt) + Height(paneAt) + 200);
+    EXPECT_NEAR(Height(ClientPlace(list)), 0.6 * (Height(ClientPlace(list)) + Height(ClientPlace(pane))), 1);
+    EXPECT_EQ(Width(ClientPlace(pane)), Width(paneAt) + 400);
+    EXPECT_EQ(Width(ClientPlace(query)), Width(queryAt) + 400);
     EXPECT_EQ(Height(ClientPlace(query)), Height(queryAt));
     GetClientRect(main, &client);
     EXPECT_EQ(ClientPlace(program.Item(IDC_MAIN_STATUS)).bottom, client.bottom);
     // The columns fill the list, short of a vertical scroll bar; the line
-    // number keeps its width, the path takes two thirds of the rest.
+    // number and the count keep their widths, the path takes two thirds of the rest.
     GetClientRect(list, &listClient);
-    EXPECT_EQ(ColumnWidth(list, kPathColumn) + ColumnWidth(list, kLineColumn) + ColumnWidth(list, kTextColumn),
+    EXPECT_EQ(ColumnWidth(list, kPathColumn) + ColumnWidth(list, kLineColumn) + ColumnWidth(list, kTextColumn) +
+                  ColumnWidth(list, kHitsColumn),
               listClient.right - GetSystemMetrics(SM_CXVSCROLL));
     EXPECT_EQ(ColumnWidth(list, kLineColumn), lineWidth);
+    EXPECT_EQ(ColumnWidth(list, kHitsColumn), hitsWidth);
     EXPECT_NEAR(ColumnWidth(list, kPathColumn) - 174, 2 * (ColumnWidth(list, kTextColumn) - textWidth), 2);
 
     // No smaller than it opened, and back where everything began.
@@ -72,8 +81,9 @@ TEST_F(ResultWindowTest, GrowsFromItsOpeningSizeAndNeverBelowIt) {
     GetWindowRect(main, &shrunk);
     EXPECT_EQ(Width(shrunk), Width(window));
     EXPECT_EQ(Height(shrunk), Height(window));
-    const RECT listBack = ClientPlace(list);
+    const RECT listBack = ClientPlace(list), paneBack = ClientPlace(pane);
     EXPECT_TRUE(EqualRect(&listBack, &listAt));
+    EXPECT_TRUE(EqualRect(&paneBack, &paneAt));
     EXPECT_EQ(ColumnWidth(list, kPathColumn), 174);
 }
 
@@ -242,7 +252,12 @@ TEST_F(ResultKeysTest, EnterOpensTheFocusedRowAndADoubleClickBelowTheRowsNothing
     program.Focus(IDC_MAIN_RESULTS);
     program.Press(list, VK_RETURN);
     EXPECT_EQ(Started(1), Lines{Start(rows[1])});
-    // The focus stays on row 1; the click is where no row is.
+    // The focus stays on row 1; the click is where no row is, in a window
+    // grown to show the rows and room below them.
+    RECT window = {};
+    GetWindowRect(program.Main(), &window);
+    Resize(program.Main(), Width(window), Height(window) + 100);
+    ASSERT_TRUE(WaitUntil([&] { return Height(ClientPlace(list)) > 100; }));
     const RECT last = program.RowRect(2);
     RECT client = {};
     GetClientRect(list, &client);

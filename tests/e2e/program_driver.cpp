@@ -302,8 +302,8 @@ void Program::DoubleClickList(POINT point) const {
     Post(list, WM_LBUTTONUP, 0, at);
 }
 
-void Program::SelectRows(const std::vector<int>& rows) const {
-    HWND list = Item(IDC_MAIN_RESULTS);
+void Program::SelectRows(const std::vector<int>& rows, int id) const {
+    HWND list = Item(id);
     RemoteBlock block(info_.hProcess, sizeof(LVITEMA));
     LVITEMA state = {};
     state.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
@@ -327,6 +327,12 @@ RECT Program::RowRect(int row) const {
 }
 
 void Program::Focus(int id) const { Send(main_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE); }
+
+HWND Program::Focused() const {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetThreadId(info_.hThread), &info) ? info.hwndFocus : nullptr;
+}
 
 void Program::Press(HWND window, UINT virtualKey) const { PressKey(window, virtualKey); }
 

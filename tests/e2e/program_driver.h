@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <functional>
+
+#include "res/resource.h"
 #include <string>
 #include <vector>
 
@@ -87,12 +89,15 @@ public:
     void DoubleClickRow(int row) const;
     // Double-clicks the list at a point of its client area.
     void DoubleClickList(POINT at) const;
-    // Selects the rows (and no others) and gives the last of them the focus.
-    void SelectRows(const std::vector<int>& rows) const;
+    // Selects the rows (and no others) of the result list, or of the lines
+    // pane, and gives the last of them the focus.
+    void SelectRows(const std::vector<int>& rows, int list = IDC_MAIN_RESULTS) const;
     // Where the row lies in the list's client area.
     RECT RowRect(int row) const;
     // The keyboard focus to a control of the main window, as Tab would move it.
     void Focus(int id) const;
+    // The control that has the keyboard focus.
+    HWND Focused() const;
     // Presses a key in a window as the system would post it.
     void Press(HWND window, UINT virtualKey) const;
     // Ctrl and the key through the system's input, to the focused control of

@@ -207,6 +207,63 @@ TEST_F(OpenAtLineTest, AKnownEditorAndAConfiguredOneGetTheLine) {
     EXPECT_EQ(NextRecord(knownLog, &knownLines), (Lines{"argv1 -n1", "argv2 " + hit}));
 }
 
+std::string ClipboardText();
+
+// The lines pane follows the focused row: every line of its file that holds
+// the query, their count in the Hits cell, at most 10,000 of them listed.
+TEST_F(OpenAtLineTest, ThePaneListsTheFocusedRowsLinesAndOpensOne) {
+    std::string hits, many;
+    for (int i = 1; i <= 10001; ++i)
+        hits += (i == 1 || i == 5 || i == 10001 ? "\tcall needle(" : "filler(") + std::to_string(i) + ")\r\n";
+    for (int i = 1; i <= 10003; ++i) many += "needle " + std::to_string(i) + "\n";
+    data.Write("hits.inc", hits);
+    data.Write("many.inc", many);
+    const std::string editor = Editor("npp", "notepad++.exe"), log = home / "npp\\record_args.log";
+    const std::string exe = Install();
+    home.Write("vantrel.ini", SettingsText({data / "*.inc"}, editor));
+    Program program(exe);
+    ASSERT_TRUE(program.Started());
+    ASSERT_EQ(program.Search("needle"), (Rows{data / "hits.inc", data / "many.inc"}));
+    HWND list = program.Item(IDC_MAIN_RESULTS), pane = program.Item(IDC_MAIN_LINES);
+
+    // The first row has the focus: its lines fill the pane.
+    ASSERT_TRUE(WaitUntil([&] { return program.PaneRowCount() == 3; })) << program.PaneRowCount();
+    const Lines shown = {program.PaneCell(0, 0) + " " + program.PaneCell(0, 1),
+                         program.PaneCell(1, 0) + " " + program.PaneCell(1, 1),
+                         program.PaneCell(2, 0) + " " + program.PaneCell(2, 1)};
+    EXPECT_EQ(shown, (Lines{"1 call needle(1)", "5 call needle(5)", "10001 call needle(10001)"}));
+    EXPECT_EQ(program.Cell(0, kHitsColumn), "3");
+    EXPECT_EQ(program.Cell(0, kLineColumn), "1");
+    EXPECT_EQ(program.Cell(1, kHitsColumn), "10003");
+
+    // Tab moves from the list to the pane; Enter there opens its focused line.
+    program.Focus(IDC_MAIN_RESULTS);
+    program.Press(list, VK_TAB);
+    EXPECT_TRUE(WaitUntil([&] { return program.Focused() == pane; }));
+    program.SelectRows({2}, IDC_MAIN_LINES);
+    program.Press(pane, VK_RETURN);
+    size_t before = 0;
+    EXPECT_EQ(NextRecord(log, &before), (Lines{"argv1 -n10001", "argv2 " + data / "hits.inc"}));
+    // Ctrl+A and Ctrl+C copy them all as path(line): text.
+    program.PressWithControl('A');
+    program.PressWithControl('C');
+    const std::string path = data / "hits.inc";
+    const std::string copied = path + "(1): call needle(1)\r\n" + path + "(5): call needle(5)\r\n" + path +
+                               "(10001): call needle(10001)";
+    EXPECT_TRUE(WaitUntil([&] { return ClipboardText() == copied; })) << ClipboardText();
+
+    // The focus moves: past 10,000 lines, the rest are counted.
+    program.SelectRows({1});
+    ASSERT_TRUE(WaitUntil([&] { return program.PaneRowCount() == 10001; })) << program.PaneRowCount();
+    EXPECT_EQ(program.PaneCell(9999, 0) + " " + program.PaneCell(9999, 1), "10000 needle 10000");
+    EXPECT_EQ(program.PaneCell(10000, 0), "");
+    EXPECT_EQ(program.PaneCell(10000, 1), "\x85 and 3 more lines");
+    // A new search empties the pane.
+    program.Focus(IDC_MAIN_QUERY);
+    EXPECT_TRUE(program.Search("zebra").empty());
+    EXPECT_EQ(program.PaneRowCount(), 0);
+}
+
 // Keys and the clipboard, on a build whose started programs are written to
 // effects.log.
 class ResultKeysTest : public ProgramTest {

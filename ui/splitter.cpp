@@ -39,7 +39,7 @@ bool OverBar(POINT at) {
     return PtInRect(&bar, at) != FALSE;
 }
 
-// The lists move as the bar does, in one batch.
+// The lists move as the bar does.
 void MoveLists() {
     RECT list, pane;
     PlaceSplitLists(Shared, &list, &pane);
@@ -51,7 +51,10 @@ void MoveLists() {
     if (moves != nullptr)
         moves = DeferWindowPos(moves, App.LinesPane, nullptr, pane.left, pane.top, pane.right - pane.left,
                                pane.bottom - pane.top, flags);
-    if (moves != nullptr) EndDeferWindowPos(moves);
+    if (moves == nullptr || !EndDeferWindowPos(moves)) {
+        SetWindowPos(App.ResultList, nullptr, list.left, list.top, list.right - list.left, list.bottom - list.top, flags);
+        SetWindowPos(App.LinesPane, nullptr, pane.left, pane.top, pane.right - pane.left, pane.bottom - pane.top, flags);
+    }
     FitResultColumns();
     FitLinesPaneColumns();
     // The bar is the dialog's own background between them.
@@ -64,6 +67,11 @@ void Drag(int y) {
     if (share == Share) return;
     Share = share;
     MoveLists();
+}
+
+void EndDrag() {
+    Dragging = false;
+    if (GetCapture() == App.MainWindow) ReleaseCapture();
 }
 
 }  // namespace
@@ -99,12 +107,14 @@ bool OnSplitterMouse(UINT message, WPARAM wParam, LPARAM lParam) {
         return true;
     case WM_MOUSEMOVE:
         if (!Dragging) return false;
-        Drag(at.y);
+        // A move with the button up comes after a release that was not seen.
+        if ((wParam & MK_LBUTTON) == 0) EndDrag();
+        else Drag(at.y);
         return true;
     case WM_LBUTTONUP:
         if (!Dragging) return false;
         Drag(at.y);
-        ReleaseCapture();  // WM_CAPTURECHANGED ends the drag
+        EndDrag();
         return true;
     case WM_CAPTURECHANGED:
         Dragging = false;

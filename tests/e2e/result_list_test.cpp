@@ -85,6 +85,18 @@ TEST_F(ResultWindowTest, GrowsFromItsOpeningSizeAndNeverBelowIt) {
     EXPECT_TRUE(EqualRect(&listBack, &listAt));
     EXPECT_TRUE(EqualRect(&paneBack, &paneAt));
     EXPECT_EQ(ColumnWidth(list, kPathColumn), 174);
+
+    // The bar between the lists follows a drag of the mouse, and the split
+    // is kept as the window grows.
+    const int x = listAt.left + 50, y = (listAt.bottom + paneAt.top) / 2;
+    PostMessageA(main, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    PostMessageA(main, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, y - 10));
+    PostMessageA(main, WM_LBUTTONUP, 0, MAKELPARAM(x, y - 10));
+    EXPECT_TRUE(WaitUntil([&] { return ClientPlace(pane).top == paneAt.top - 10; })) << ClientPlace(pane).top;
+    EXPECT_EQ(Height(ClientPlace(list)), Height(listAt) - 10);
+    Resize(main, Width(window), Height(window) + 200);
+    ASSERT_TRUE(WaitUntil([&] { return Height(ClientPlace(pane)) > Height(paneAt) + 50; }));
+    EXPECT_NEAR(Height(ClientPlace(list)), Height(ClientPlace(pane)), 1);
 }
 
 TEST_F(ResultWindowTest, LineAndTextCellsShowTheFirstHitAsTheFileHoldsItNow) {

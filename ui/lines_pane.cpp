@@ -76,7 +76,7 @@ void FillCell(NMLVDISPINFOA* info) {
     lstrcpynA(item.pszText, CellText(item.iItem, item.iSubItem), item.cchTextMax);
 }
 
-// The selected lines, or with `size` null only how many bytes they take:
+// The selected lines, or with `into` null only how many bytes they take:
 // "path(line): text", joined by CR LF, with none after the last.
 size_t WriteSelectedLines(char* into) {
     size_t used = 0;

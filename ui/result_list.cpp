@@ -5,7 +5,6 @@
 
 #include "app_state.h"
 #include "core/effects.h"
-#include "core/result_opener.h"
 #include "res/resource.h"
 #include "ui/clipboard_text.h"
 #include "ui/lines_pane.h"

@@ -6,7 +6,7 @@
 #include <stddef.h>
 
 #include "core/decimal_text.h"
-#include "core/query_spellings.h"
+#include "core/query_matcher.h"
 
 // Texts from fields and the settings file: 255 bytes with the terminator.
 enum { kTextSize = 256, kFieldTextLimit = 255 };
@@ -34,17 +34,22 @@ struct AppState {
     HWND LinesPane;
     HWND OptionsWindow;
     HMENU MenuBar;
+    HACCEL Accelerators;
+    HHOOK MessageFilter;
 
     ::Settings Settings;
     char SettingsFile[kLongPathSize];
 
     char Query[kTextSize];
     char16_t WideQuery[kTextSize];  // the query converted from the ANSI code page
-    QuerySpellings Spellings;
+    QueryMatcher Matcher;           // what the latest search looks for; its rows' cells too
+    PatternError MatcherError;
     char StatusText[2 * kTextSize];  // " Searching " and a whole search path fit
     char FullPath[kLongPathSize];
     char ElapsedText[kDecimalTextSize];
     int CaseInsensitive;  // 1: case-insensitive, 0: case-sensitive
+    bool RegularExpression;  // the query is a pattern; never stored, like the case mode
+    bool WholeWords;
 
     WIN32_FIND_DATAW FindData;  // wide: the ANSI listing loses names outside the code page
     OPENFILENAMEA OpenRequest;
@@ -72,6 +77,7 @@ const char kCaptionText[] = " Vantrel v0.9a";
 const char kSearchingText[] = " Searching ";
 const char kSearchCompleteText[] = " Search complete in ";
 const char kSearchStoppedText[] = " Search stopped after ";
+const char kPatternErrorText[] = " Pattern error at ";  // then the position, ": " and the library's message
 const char kMillisecondsText[] = "ms";
 const char kColumnTitle[] = "File Results";
 const char kLineColumnTitle[] = "Line";
@@ -95,6 +101,9 @@ const char kExplorerProgram[] = "explorer.exe";
 const char kExplorerSelect[] = "/select,";
 const char kCaseInsensitiveItem[] = "&Case-Insensitive";
 const char kCaseSensitiveItem[] = "&Case-Sensitive";
+const char kMatchMenu[] = "&Match";
+const char kRegularExpressionItem[] = "&Regular Expression\tAlt+R";
+const char kWholeWordsItem[] = "Whole &Words\tAlt+W";
 const char kAboutCredit[] = "Finds which files of a set contain a piece of text.";
 const char kOpenFilter[] = "All Files\0*.*\0";
 const char kOpenTitle[] = "Select a file of the type you wish to search: ";

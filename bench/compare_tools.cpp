@@ -1,8 +1,11 @@
 // Times the native search engine, with one reader per processor and with
 // one, against grep and ripgrep run as their users run them: on the folder,
-// recursively, each with its default threads. Same files and queries, in
-// interleaved rounds on a warm cache; checks that all list the same files,
-// and prints medians, ratios and peak memory.
+// recursively, each with its default threads. Same files and queries (the
+// planted texts, as text and as whole words, and patterns), in interleaved
+// rounds on a warm cache; checks that all list the same files, and prints
+// medians, ratios and peak memory. A whole-word or pattern row is also
+// compared with the engine's text search it stands beside: the same query
+// as text, or the text that the pattern's literal is.
 //   compare_tools <vantrel_search> <rounds> <corpus folder>...
 
 #include <dirent.h>
@@ -27,12 +30,28 @@ namespace {
 enum Tool { kEngine, kEngineOne, kGrep, kRipgrep, kToolCount };
 const char* const kToolNames[kToolCount] = {"vantrel", "vantrel -j1", "grep", "rg"};
 
-// How each tool is told what kind of query it gets ("" for nothing): a new
-// kind is one more of these and the cases that use it.
+// How each tool is told what kind of query it gets: a new kind is one more
+// of these and the cases that use it.
 struct QueryKind {
-    const char* flag[kToolCount];
+    const char* name;  // as the table shows it
+    std::vector<std::string> flags[kToolCount];
 };
-const QueryKind kFixedText = {{"", "", "-F", "-F"}};
+const QueryKind kFixedText = {"", {{}, {}, {"-F"}, {"-F"}}};
+const QueryKind kWholeWords = {"-w", {{"-w"}, {"-w"}, {"-w", "-F"}, {"-w", "-F"}}};
+// grep's -P is the syntax closest to RE2's; rg's own is RE2-like.
+const QueryKind kPattern = {"-E", {{"-E"}, {"-E"}, {"-P"}, {}}};
+
+// The patterns, each with the text that its literal is: a pattern is timed
+// against the engine's search for that text.
+const struct {
+    const char* pattern;
+    const char* literal;  // null: the pattern has none worth searching for
+} kPatterns[] = {
+    {"MessageBox[AW]", "MessageBox"},
+    {"WM_[A-Z]+COMMAND", "COMMAND"},
+    {"^#define\\s+WM_", "#define"},
+    {"\\w+Ex\\(", nullptr},
+};
 
 struct Outcome {
     double ms;
@@ -130,6 +149,7 @@ struct Case {
     std::string query;
     const QueryKind* kind;
     std::vector<std::string> options;  // the same for every tool, such as -i
+    int textCase;  // the text search this one is compared with, -1 for none
     std::vector<std::vector<double>> ms = std::vector<std::vector<double>>(kToolCount);
     long peakKiB[kToolCount] = {};
     size_t files = 0;
@@ -148,7 +168,7 @@ std::vector<std::string> Command(int tool, const Case& c, const std::string& eng
             if (c.otherFiles) args.insert(args.end(), {"-g", "*.inc"});
             break;
     }
-    if (c.kind->flag[tool][0] != '\0') args.push_back(c.kind->flag[tool]);
+    args.insert(args.end(), c.kind->flags[tool].begin(), c.kind->flags[tool].end());
     args.insert(args.end(), c.options.begin(), c.options.end());
     if (tool == kEngine || tool == kEngineOne) args.insert(args.end(), {c.query, c.corpus + "/*.inc"});
     else args.insert(args.end(), {"--", c.query, c.corpus});
@@ -174,8 +194,19 @@ int main(int argc, char** argv) {
         const std::string folder = argv[c];
         const bool other = HoldsOtherFiles(folder);
         for (const PlantedQuery& q : kPlantedQueries) {
-            cases.push_back({folder, other, q.label, q.text, &kFixedText, {}});
-            cases.push_back({folder, other, q.label, q.mixedCase, &kFixedText, {"-i"}});
+            const int text = static_cast<int>(cases.size());
+            cases.push_back({folder, other, q.label, q.text, &kFixedText, {}, -1});
+            cases.push_back({folder, other, q.label, q.mixedCase, &kFixedText, {"-i"}, -1});
+            cases.push_back({folder, other, q.label, q.text, &kWholeWords, {}, text});
+            cases.push_back({folder, other, q.label, q.mixedCase, &kWholeWords, {"-i"}, text + 1});
+        }
+        for (const auto& p : kPatterns) {
+            int text = -1;
+            if (p.literal != nullptr) {
+                text = static_cast<int>(cases.size());
+                cases.push_back({folder, other, p.literal, p.literal, &kFixedText, {}, -1});
+            }
+            cases.push_back({folder, other, p.pattern, p.pattern, &kPattern, {}, text});
         }
     }
 
@@ -215,18 +246,22 @@ int main(int argc, char** argv) {
 
     unlink(peakFile.c_str());
     printf("%d rounds, medians in ms; peak memory (resident) in MiB\n\n", rounds);
-    printf("%-6s %-8s %-6s %6s", "corpus", "query", "flags", "files");
+    printf("%-6s %-18s %-6s %6s", "corpus", "query", "flags", "files");
     for (const char* name : kToolNames) printf(" %11s", name);
-    printf(" %7s %7s %s\n", "v/grep", "v/rg", "peak MiB v/v1/grep/rg");
+    printf(" %7s %7s %7s %s\n", "v/grep", "v/rg", "v/text", "peak MiB v/v1/grep/rg");
     for (const Case& c : cases) {
         double m[kToolCount];
         for (int t = 0; t < kToolCount; ++t) m[t] = Median(c.ms[t]);
         std::string name = c.corpus.substr(c.corpus.find_last_of('/') + 1);
-        std::string flags;
+        std::string flags = c.kind->name;
         for (const std::string& o : c.options) flags += (flags.empty() ? "" : " ") + o;
-        printf("%-6s %-8s %-6s %6zu", name.c_str(), c.label.c_str(), flags.c_str(), c.files);
+        printf("%-6s %-18s %-6s %6zu", name.c_str(), c.label.c_str(), flags.c_str(), c.files);
         for (double ms : m) printf(" %11.1f", ms);
         printf(" %7.2f %7.2f ", m[kEngine] / m[kGrep], m[kEngine] / m[kRipgrep]);
+        if (c.textCase >= 0)
+            printf("%7.2f ", m[kEngine] / Median(cases[static_cast<size_t>(c.textCase)].ms[kEngine]));
+        else
+            printf("%7s ", "");
         for (int t = 0; t < kToolCount; ++t) printf("%s%.1f", t == 0 ? "" : "/", c.peakKiB[t] / 1024.0);
         printf("\n");
     }

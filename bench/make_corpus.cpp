@@ -3,7 +3,8 @@
 //   make_corpus small <folder>  20,000 files of 3 to 7 KB, about 100 MB
 // The same command always writes the same bytes. The planted queries: "rare"
 // in one file, "once" at one random line of every file, "frequent" many times
-// in the first lines of every file, "absent" nowhere.
+// in the first lines of every file, "absent" nowhere; and for the patterns, a
+// window message's #define at a random line of every fifth file.
 
 #include <math.h>
 #include <stdio.h>
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
     const std::string rare = std::string("    ") + kPlantedQueries[kRareQuery].text + "     DWORD ?\r\n";
     const std::string once = std::string(kPlantedQueries[kOncePerFileQuery].text) + "A              PROTO :DWORD\r\n";
     const std::string frequent = std::string("; ") + kPlantedQueries[kFrequentQuery].text + " draws the widget\r\n";
+    const std::string message = "#define WM_SYSCOMMAND                           0x0112\r\n";
     size_t total = 0;
     char name[32];
     for (size_t i = 0; i < sizes.size(); ++i) {
@@ -84,6 +86,7 @@ int main(int argc, char** argv) {
         std::string body = head + text.Text(sizes[i] > planted + 100 ? sizes[i] - planted : 100);
         PlantLine(body, text, head.size(), once);
         if (i == rareFile) PlantLine(body, text, head.size(), rare);
+        if (i % 5 == 2) PlantLine(body, text, head.size(), message);
         snprintf(name, sizeof name, big ? "/k%04zu.inc" : "/s%05zu.inc", i);
         if (!WriteFile(folder + name, body)) {
             perror((folder + name).c_str());

@@ -91,9 +91,11 @@ double FloorMs(const std::vector<std::string>& paths, int threads, unsigned long
 }
 
 // Until the rows and the time are shown, as the user sees the search.
-double SearchMs(const char* query, int caseInsensitive, int readers) {
+double SearchMs(const char* query, int caseInsensitive, bool wholeWords, bool pattern, int readers) {
     SetDlgItemTextA(App.MainWindow, IDC_MAIN_QUERY, query);
     App.CaseInsensitive = caseInsensitive;
+    App.WholeWords = wholeWords;
+    App.RegularExpression = pattern;
     App.SearchReaders = readers;
     const double start = NowMs();
     SearchCommand();
@@ -125,6 +127,7 @@ int main(int argc, char** argv) {
         const char* label;
         const char* query;
         int caseInsensitive;
+        bool wholeWords, pattern;
         int readers;
         std::vector<double> ms;
         int rows;
@@ -135,16 +138,23 @@ int main(int argc, char** argv) {
         const char* label;
         const char* query;
         int caseInsensitive;
+        bool wholeWords, pattern;
     } queries[] = {
-        {"absent", kPlantedQueries[kAbsentQuery].text, 0},
-        {"absent -i", kPlantedQueries[kAbsentQuery].mixedCase, 1},
-        {"rare", kPlantedQueries[kRareQuery].text, 0},
-        {"rare -i", kPlantedQueries[kRareQuery].mixedCase, 1},
-        {"once", kPlantedQueries[kOncePerFileQuery].text, 0},
-        {"frequent", kPlantedQueries[kFrequentQuery].text, 0},
+        {"absent", kPlantedQueries[kAbsentQuery].text, 0, false, false},
+        {"absent -i", kPlantedQueries[kAbsentQuery].mixedCase, 1, false, false},
+        {"absent -w", kPlantedQueries[kAbsentQuery].text, 0, true, false},
+        {"rare", kPlantedQueries[kRareQuery].text, 0, false, false},
+        {"rare -i", kPlantedQueries[kRareQuery].mixedCase, 1, false, false},
+        {"rare -w", kPlantedQueries[kRareQuery].text, 0, true, false},
+        {"once", kPlantedQueries[kOncePerFileQuery].text, 0, false, false},
+        {"frequent", kPlantedQueries[kFrequentQuery].text, 0, false, false},
+        {"-E MessageBox[AW]", "MessageBox[AW]", 0, false, true},
+        {"-E ^#define\\s+WM_", "^#define\\s+WM_", 0, false, true},
+        {"-E \\w+Ex\\(", "\\w+Ex\\(", 0, false, true},
     };
     for (const auto& q : queries)
-        for (int readers : {1, many}) runs.push_back({q.label, q.query, q.caseInsensitive, readers, {}, 0});
+        for (int readers : {1, many})
+            runs.push_back({q.label, q.query, q.caseInsensitive, q.wholeWords, q.pattern, readers, {}, 0});
     std::vector<double> floor;
     std::vector<double> floorMany;
     unsigned long long bytes = 0;
@@ -154,7 +164,7 @@ int main(int argc, char** argv) {
         const double fMany = FloorMs(paths, many, bytes);
         if (round > 0) floorMany.push_back(fMany);
         for (Run& run : runs) {
-            const double ms = SearchMs(run.query, run.caseInsensitive, run.readers);
+            const double ms = SearchMs(run.query, run.caseInsensitive, run.wholeWords, run.pattern, run.readers);
             if (round > 0) run.ms.push_back(ms);
             run.rows = static_cast<int>(SendMessageA(App.ResultList, LVM_GETITEMCOUNT, 0, 0));
         }

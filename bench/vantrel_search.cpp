@@ -1,8 +1,9 @@
 // The program's search run, natively: indexes the given wildcard search paths
 // and prints the full path of every file that holds the query, in index
 // order, like `grep -l`. For comparing with other tools on the same files.
-//   vantrel_search [-jN] [-i] <query> <search path>...
-// -jN reads with N readers; without it, one per processor.
+//   vantrel_search [-jN] [-i] [-w] [-E] <query> <search path>...
+// -jN reads with N readers; without it, one per processor. -w: whole words;
+// -E: the query is a pattern.
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -34,21 +35,30 @@ bool Finished(void*, bool) { return true; }
 int main(int argc, char** argv) {
     int first = 1;
     int readers = DefaultReaderCount();
-    bool caseInsensitive = false;
+    bool caseInsensitive = false, wholeWords = false, pattern = false;
     for (; first < argc && argv[first][0] == '-'; ++first) {
         if (strncmp(argv[first], "-j", 2) == 0) readers = atoi(argv[first] + 2);
         else if (strcmp(argv[first], "-i") == 0) caseInsensitive = true;
+        else if (strcmp(argv[first], "-w") == 0) wholeWords = true;
+        else if (strcmp(argv[first], "-E") == 0) pattern = true;
         else break;
     }
     if (argc - first < 2 || readers < 1) {
-        fprintf(stderr, "usage: vantrel_search [-jN] [-i] <query> <search path>...\n");
+        fprintf(stderr, "usage: vantrel_search [-jN] [-i] [-w] [-E] <query> <search path>...\n");
         return 2;
     }
     // The query's bytes are taken as Latin-1 characters for its other spellings.
-    static QuerySpellings query;
-    if (!PrepareQuerySpellings(argv[first], nullptr, query)) {
+    static QueryMatcher query;
+    PatternError error;
+    switch (PrepareQueryMatcher(argv[first], nullptr, nullptr, caseInsensitive, wholeWords, pattern, query, &error)) {
+    case kQueryTooLong:
         fprintf(stderr, "the query is longer than %d bytes in one of its spellings\n", kMaxQueryLength);
         return 2;
+    case kBadPattern:
+        fprintf(stderr, "Pattern error at %zu: %s\n", error.position, error.message.c_str());
+        return 2;
+    default:
+        break;
     }
     static char base[4096];
     if (getcwd(base, sizeof base - 1) == nullptr) return 2;
@@ -56,8 +66,9 @@ int main(int argc, char** argv) {
     char* index = BuildPosixFileIndex(argv + first + 1, argc - first - 1, base);
     if (index == nullptr) return 2;
     const SearchEvents events = {nullptr, Visiting, Rows, Tone, Finished, false};
-    if (!SearchIndex(index, query, caseInsensitive, readers, events)) return 2;
+    if (!SearchIndex(index, query, readers, events)) return 2;
     free(index);
+    ReleaseQueryMatcher(query);
     if (Unreadable > 0) fprintf(stderr, "%d files could not be read\n", Unreadable);
     return 0;
 }

@@ -2,40 +2,14 @@
 
 #include <string.h>
 
-#include "core/text_matcher.h"
 
 namespace {
 
-// A match and the spelling that found it.
+// A match, and the form of the query that found it.
 struct Hit {
     size_t begin, end;
-    bool byUtf8;
+    MatchEncoding encoding;
 };
-
-// --- Matching ---------------------------------------------------------------
-
-// The first match of any spelling the file is searched for that begins in
-// text[from, to); on a tie the ANSI bytes come first. offset: of text[0] in
-// the file, for the UTF-16 spelling, which counts only on whole characters.
-bool FirstMatch(const LineQuery& q, bool utf16File, unsigned long long offset, const char* text, size_t from,
-                size_t to, Hit* match) {
-    const QuerySpellings& s = *q.spellings;
-    if (s.ansiLength == 0 || from >= to) return false;
-    const size_t length = to - from;
-    size_t hit = FindText(text + from, length, s.ansi, q.caseInsensitive), size = s.ansiLength;
-    bool byUtf8 = false;
-    if (s.utf8Length != 0) {
-        const size_t at = FindText(text + from, length, s.utf8, q.caseInsensitive);
-        if (at < hit) hit = at, size = s.utf8Length, byUtf8 = true;
-    }
-    if (utf16File) {
-        const size_t at = FindUtf16Text(text + from, length, offset + from, s.utf16, s.utf16Length, q.caseInsensitive);
-        if (at < hit) hit = at, size = s.utf16Length, byUtf8 = false;
-    }
-    if (hit >= length) return false;
-    *match = {from + hit, from + hit + size, byUtf8};
-    return true;
-}
 
 // --- Characters -------------------------------------------------------------
 
@@ -128,14 +102,16 @@ size_t Back(const unsigned char* t, size_t at, size_t floor, size_t count, LineE
 // before acceptTo are taken, the others lie whole in the next window.
 struct Window {
     size_t start, end, from, acceptTo;
-    bool visibleBefore;  // the line's first visible character lies before the buffer
+    bool cut;            // the line began before the buffer
+    bool goesOn;         // and goes on after it
+    bool visibleBefore;  // its first visible character lies before the buffer
 };
 
 struct Lister {
     ReadPieceFunction read;
     void* context;
     unsigned char* buffer;
-    const LineQuery& query;
+    const QueryMatcher& matcher;
     size_t keep;
     bool countAll;
     const std::atomic<bool>* stop;
@@ -143,6 +119,7 @@ struct Lister {
 
     size_t unit = 1;
     bool utf16 = false;
+    PieceScan file = {};  // what the first piece told of the file
     unsigned long long offset = 0;  // of buffer[0] in the file
     unsigned long long line = 1;    // of the first byte not yet passed
     // A line longer than kLineKept that goes on past the buffer.
@@ -152,8 +129,14 @@ struct Lister {
 
     bool Done() const { return !countAll && out.count >= keep; }
 
-    bool NextHit(const Window& w, size_t from, Hit* match) const {
-        return FirstMatch(query, utf16, offset, reinterpret_cast<const char*>(buffer), from, w.end, match);
+    bool NextHit(const Window& w, size_t from, Hit* hit) const {
+        const LinePart part = {reinterpret_cast<const char*>(buffer) + w.start, w.end - w.start, offset + w.start,
+                               utf16, w.cut, w.goesOn};
+        MatchSpan span;
+        if (from > w.end || !MatchInLine(matcher, part, from - w.start, &span, &hit->encoding)) return false;
+        hit->begin = w.start + span.begin;
+        hit->end = w.start + span.end;
+        return true;
     }
 
     // The shown characters of bytes [from, to), blanks at the end dropped.
@@ -183,7 +166,7 @@ struct Lister {
             if (end > shownEnd) end = shownEnd;
             if (begin < end)
                 out.marks.push_back({static_cast<uint32_t>(begin - from), static_cast<uint32_t>(end - from)});
-            const size_t next = match.end > match.begin ? match.end : match.begin + 1;
+            const size_t next = match.end > match.begin ? match.end : match.begin + unit;
             if (next >= to || !NextHit(w, next, &match) || match.begin >= to) break;
         }
         listed.markCount = out.marks.size() - listed.marks;
@@ -195,7 +178,7 @@ struct Lister {
         if (!NextHit(w, w.from, &first) || first.begin >= w.acceptTo) return false;
         ++out.count;
         if (out.lines.size() >= keep) return true;
-        ListedLine listed = {line, utf16 ? kUtf16Line : first.byUtf8 ? kUtf8Line : kAnsiLine, false,
+        ListedLine listed = {line, utf16 ? kUtf16Line : first.encoding == kUtf8Match ? kUtf8Line : kAnsiLine, false,
                              out.text.size(), 0, out.marks.size(), 0};
         // From the line's first visible character, unless its first match
         // ends past the cut: then from shortly before that match.
@@ -230,14 +213,14 @@ struct Lister {
     // are looked at.
     void TakeWholeLines(size_t pos, size_t to) {
         while (pos < to && !Done()) {
-            Hit match;
-            if (!FirstMatch(query, utf16, offset, reinterpret_cast<const char*>(buffer), pos, to, &match)) break;
-            const size_t start = LineStartBefore(buffer, pos, match.begin, unit);
-            const size_t lineEnd = LineEndAfter(buffer, match.begin - (match.begin - start) % unit, to, unit);
+            const size_t at = FindLineWithMatch(matcher, file, reinterpret_cast<const char*>(buffer), pos, to, offset);
+            if (at >= to) break;
+            const size_t start = LineStartBefore(buffer, pos, at, unit);
+            const size_t lineEnd = LineEndAfter(buffer, at - (at - start) % unit, to, unit);
             line += CountLineEnds(buffer, pos, start, unit);
             size_t end = lineEnd;
             if (lineEnd < to && end >= start + unit && CharacterAt(buffer + end - unit, unit) == '\r') end -= unit;
-            TakeWindow({start, end, start, end + 1, false});
+            TakeWindow({start, end, start, end + 1, false, false, false});
             if (lineEnd >= to) return;
             ++line;
             pos = lineEnd + unit;
@@ -254,7 +237,7 @@ struct Lister {
             size_t end = *lineEnd;
             if (*lineEnd < have && end >= unit && CharacterAt(buffer + end - unit, unit) == '\r') end -= unit;
             const size_t from = kept - kLineKept / 2;
-            listed = TakeWindow({0, end, from, ends ? end + 1 : have - kLineKept / 2, visibleBefore});
+            listed = TakeWindow({0, end, from, ends ? end + 1 : have - kLineKept / 2, true, !ends, visibleBefore});
         }
         return ends;
     }
@@ -263,7 +246,7 @@ struct Lister {
     void BeginLongLine(size_t start, size_t have) {
         longLine = true;
         visibleBefore = false;
-        listed = TakeWindow({start, have, start, have - kLineKept / 2, false});
+        listed = TakeWindow({start, have, start, have - kLineKept / 2, false, true, false});
     }
 
     void PassLongLine(size_t start, size_t leaving) {
@@ -280,11 +263,10 @@ struct Lister {
             const size_t have = kept + got;
             size_t pos = 0;
             if (first) {
-                utf16 = StartsWithUtf16Mark(reinterpret_cast<const char*>(buffer), have);
+                BeginFileScan(matcher, reinterpret_cast<const char*>(buffer), have, file, stop);
+                utf16 = file.utf16;
                 unit = utf16 ? 2 : 1;
-                // A byte-order mark is no part of the first line.
-                if (utf16) pos = 2;
-                else if (have >= 3 && memcmp(buffer, "\xEF\xBB\xBF", 3) == 0) pos = 3;
+                pos = file.textStart;  // a byte-order mark is no part of the first line
             }
             if (longLine) {
                 size_t lineEnd;
@@ -314,10 +296,10 @@ struct Lister {
 
 }  // namespace
 
-void ListMatchingLines(ReadPieceFunction read, void* context, char* buffer, const LineQuery& query, size_t keep,
+void ListMatchingLines(ReadPieceFunction read, void* context, char* buffer, const QueryMatcher& matcher, size_t keep,
                        bool countAll, const std::atomic<bool>* stop, LineListing* out) {
     *out = LineListing();
-    if (keep == 0 && !countAll) return;
-    Lister lister = {read, context, reinterpret_cast<unsigned char*>(buffer), query, keep, countAll, stop, *out};
+    if ((keep == 0 && !countAll) || (matcher.spellings.ansiLength == 0 && !matcher.pattern)) return;
+    Lister lister = {read, context, reinterpret_cast<unsigned char*>(buffer), matcher, keep, countAll, stop, *out};
     lister.Run();
 }

@@ -5,19 +5,13 @@
 #include <atomic>
 #include <vector>
 
-#include "core/query_spellings.h"
+#include "core/query_matcher.h"
 #include "core/search_engine.h"
 
-// Lists the lines of a file that hold a match of what a search looks for,
-// reading the file in the search's own pieces: each line's number and its
-// text for display, with its matches marked, and how many such lines the
-// file holds to its end.
-
-// What the lines are searched for: the search's query in its spellings.
-struct LineQuery {
-    const QuerySpellings* spellings;
-    bool caseInsensitive;
-};
+// Lists the lines of a file that hold a match of what a search looks for
+// (see query_matcher.h), reading the file in the search's own pieces: each
+// line's number and its text for display, with its matches marked, and how
+// many such lines the file holds to its end.
 
 // The text of a line as the lists show it: at most this many characters.
 enum { kLineTextLimit = 200 };
@@ -32,13 +26,13 @@ enum { kLeadBeforeHit = 20 };
 // What is kept of a line that goes on into the next piece: a shorter one
 // whole, of a longer one its last bytes, in which the next piece's matches
 // find what comes before them.
-enum { kLineKept = 16 << 10 };
+enum { kLineKept = kMaxKept };
 
 // A buffer for ListMatchingLines: a piece and what is kept before it.
 enum { kLocatorBufferSize = kReadPiece + kLineKept };
 
 // How a line's text is written: as the file's bytes, as UTF-8 (its first
-// match was of the query's UTF-8 spelling), or in UTF-16 LE code units (the
+// match was of the query's UTF-8 form), or in UTF-16 LE code units (the
 // file begins with their byte-order mark).
 enum LineEncoding { kAnsiLine, kUtf8Line, kUtf16Line };
 
@@ -83,5 +77,5 @@ typedef bool (*ReadPieceFunction)(void* context, char* into, size_t want, size_t
 // (stop may be null): the listing is then unfinished. buffer holds
 // kLocatorBufferSize bytes. Throws std::bad_alloc when the listing finds no
 // memory.
-void ListMatchingLines(ReadPieceFunction read, void* context, char* buffer, const LineQuery& query, size_t keep,
+void ListMatchingLines(ReadPieceFunction read, void* context, char* buffer, const QueryMatcher& matcher, size_t keep,
                        bool countAll, const std::atomic<bool>* stop, LineListing* out);

@@ -63,13 +63,14 @@ void OnAnswer(WPARAM generation, LineAnswer* answer) {
 
 }  // namespace
 
-void StartLineRun(const QuerySpellings& spellings, bool caseInsensitive) {
+void StartLineRun(const QueryMatcher* matcher) {
     EndLineRun();
     ++Generation;
+    if (matcher == nullptr) return;
     LineTarget* target = new (std::nothrow) LineTarget{App.MainWindow, Generation};
     if (target == nullptr) return;
     // Without a worker the cells stay empty and a row opens without its line.
-    Worker = StartLineWorker({&spellings, caseInsensitive}, {target, PostAnswer, EndTarget});
+    Worker = StartLineWorker(*matcher, {target, PostAnswer, EndTarget});
     if (Worker == nullptr) delete target;
 }
 

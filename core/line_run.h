@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "core/query_spellings.h"
 #include "core/search_engine_lines.h"
 
 // The lines of the result rows' files are read by the engine's lines worker
@@ -14,8 +13,9 @@ enum {
 };
 
 // Starts reading lines for the rows of the search that starts now, with
-// what it looks for; the worker of the search before is let go.
-void StartLineRun(const QuerySpellings& spellings, bool caseInsensitive);
+// what it looks for; the worker of the search before is let go. Null: the
+// search has no rows (a bad pattern), and no worker is started.
+void StartLineRun(const QueryMatcher* matcher);
 
 // Lets go of the worker without waiting for it: before the program ends.
 void EndLineRun();

@@ -44,13 +44,13 @@ enum { kPathSize = 32768 };
 // Each piece is read to a page boundary: the system copies into an aligned
 // buffer at twice the speed. The end of the piece before it, which an
 // occurrence may straddle, is kept just in front.
-enum { kPageSize = 4096, kBufferSize = kMaxQueryLength + kReadPiece + kPageSize };
+enum { kPageSize = 4096, kBufferSize = kMaxKept + kReadPiece + kPageSize };
 
 // A reader's own: no reader shares a handle or a buffer with another.
 struct Reader {
     SearchedFile* file;
     char* buffer;  // as allocated
-    char* piece;   // where each piece is read: aligned, with kMaxQueryLength bytes before it
+    char* piece;   // where each piece is read: aligned, with kMaxKept bytes before it
     char* path;
 };
 
@@ -80,9 +80,7 @@ struct SearchRun {
 
     std::atomic<int> holders{2};  // the caller and the delivering thread
     std::vector<char> index;      // its own copy: the caller's block may be rebuilt meanwhile
-    std::string ansi;             // the query's own text, which query.ansi points at
-    QuerySpellings query;
-    bool caseInsensitive;
+    QueryMatcher matcher;         // its own copy, sharing the compiled patterns
     SearchEvents events;
 
     std::atomic<bool> stop{false};
@@ -140,16 +138,14 @@ void ShowProgress(SearchRun& run, const char* path) {
     run.events.visiting(run.events.context, path);
 }
 
-// Reads the open file in pieces, each starting with the last bytes of the
-// one before, as many as the longest spelling sought in it less one, so no
-// occurrence falls between two. Stops at the first hit, at the size, at a
-// short read, or at a stop.
+// Reads the open file in pieces, each starting with what the matcher kept
+// of the one before (the last bytes, which a hit may straddle, or an
+// unfinished line), so no match falls between two. Stops at the first
+// match, at the size, at a short read, or at a stop.
 unsigned char ScanOpenFile(SearchRun& run, Reader& reader, unsigned long long size) {
     unsigned long long remaining = size;
-    unsigned long long offset = 0;  // of the text scanned in the file: UTF-16 hits count on whole characters
     size_t kept = 0;
-    size_t overlap = 0;
-    bool utf16 = false;
+    PieceScan scan;
     while (remaining > 0 && !run.stop.load(std::memory_order_relaxed)) {
         const bool first = remaining == size;
         size_t want = first ? kFirstReadPiece : kReadPiece;
@@ -158,16 +154,13 @@ unsigned char ScanOpenFile(SearchRun& run, Reader& reader, unsigned long long si
         const bool ok = ReadSearchedFile(reader.file, reader.piece, want, &got);
         const char* text = reader.piece - kept;
         const size_t have = kept + got;
-        if (first) {
-            utf16 = StartsWithUtf16Mark(text, have);
-            overlap = SpellingOverlap(run.query, utf16);
-        }
-        if (PieceHoldsQuery(text, have, offset, run.query, utf16, run.caseInsensitive)) return kFound;
+        if (first) BeginFileScan(run.matcher, text, have, scan, &run.stop);
+        // The end of the file, wherever the size said it was.
+        const bool last = !ok || got < want || got == remaining;
+        if (PieceHoldsMatch(run.matcher, scan, text, have, last, &kept)) return kFound;
         if (!ok) return kTone400;
-        if (got < want) return 0;  // the end of the file, wherever the size said it was
+        if (got < want) return 0;
         remaining -= got;
-        kept = have < overlap ? have : overlap;
-        offset += have - kept;
         memmove(reader.piece - kept, text + have - kept, kept);
     }
     return 0;
@@ -348,7 +341,7 @@ void PrepareReaders(SearchRun* run, int count) {
     for (int i = 0; i < count; ++i) {
         Reader reader = {NewSearchedFile(), static_cast<char*>(malloc(kBufferSize)), nullptr,
                          static_cast<char*>(malloc(kPathSize))};
-        const uintptr_t afterOverlap = reinterpret_cast<uintptr_t>(reader.buffer) + kMaxQueryLength;
+        const uintptr_t afterOverlap = reinterpret_cast<uintptr_t>(reader.buffer) + kMaxKept;
         reader.piece = reinterpret_cast<char*>((afterOverlap + kPageSize - 1) & ~uintptr_t{kPageSize - 1});
         if (reader.file == nullptr || reader.buffer == nullptr || reader.path == nullptr) {
             FreeReader(reader);
@@ -386,16 +379,13 @@ int DefaultReaderCount() {
     return processors < kMaxReaders ? static_cast<int>(processors) : kMaxReaders;
 }
 
-SearchRun* StartSearch(const char* index, const QuerySpellings& query, bool caseInsensitive, int readers,
+SearchRun* StartSearch(const char* index, const QueryMatcher& matcher, int readers,
                        const SearchEvents& events) {
     SearchRun* run = new (std::nothrow) SearchRun;
     if (run == nullptr) return nullptr;
     try {
         run->index.assign(index, index + IndexLength(index));
-        run->ansi = query.ansi;
-        run->query = query;
-        run->query.ansi = run->ansi.c_str();
-        run->caseInsensitive = caseInsensitive;
+        CopyQueryMatcher(matcher, run->matcher);
         run->events = events;
         run->cursor = StartIndexWalk(run->index.data());
         run->results.assign(kAhead, 0);
@@ -463,12 +453,12 @@ bool RelayFinished(void* context, bool stopped) {
 
 }  // namespace
 
-bool SearchIndex(const char* index, const QuerySpellings& query, bool caseInsensitive, int readers,
+bool SearchIndex(const char* index, const QueryMatcher& matcher, int readers,
                  const SearchEvents& events) {
     Waiter waiter;
     waiter.events = events;
     const SearchEvents relayed = {&waiter, RelayVisiting, RelayRows, RelayTone, RelayFinished, events.paced};
-    SearchRun* run = StartSearch(index, query, caseInsensitive, readers, relayed);
+    SearchRun* run = StartSearch(index, matcher, readers, relayed);
     if (run == nullptr) return false;
     {
         std::unique_lock<std::mutex> held(waiter.lock);

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "core/query_spellings.h"
+#include "core/query_matcher.h"
 
 // The walk over the file index, the reading and the matching, apart from the
 // system they run on: the file calls come from searched_file.h and the
@@ -76,10 +76,10 @@ int DefaultReaderCount();
 
 struct SearchRun;
 
-// Starts searching every file of the index block for the query's spellings
-// (see PrepareQuerySpellings); the run copies both. Null when it cannot start
+// Starts searching every file of the index block for what the matcher
+// looks for (see PrepareQueryMatcher); the run copies both. Null when it cannot start
 // (no memory, no thread), having delivered nothing.
-SearchRun* StartSearch(const char* index, const QuerySpellings& query, bool caseInsensitive, int readers,
+SearchRun* StartSearch(const char* index, const QueryMatcher& matcher, int readers,
                        const SearchEvents& events);
 // Asks the run to stop and returns at once: readers end within a piece, or
 // when the call they are blocked in returns.
@@ -92,5 +92,5 @@ void ReleaseSearch(SearchRun* run);
 
 // The whole search on the calling thread's behalf: start, wait for
 // `finished`, release. False when it could not start.
-bool SearchIndex(const char* index, const QuerySpellings& query, bool caseInsensitive, int readers,
+bool SearchIndex(const char* index, const QueryMatcher& matcher, int readers,
                  const SearchEvents& events);

@@ -32,9 +32,7 @@ struct LineWorker {
     }
 
     std::atomic<int> holders{2};  // the caller and the worker's thread
-    std::string ansi;             // the query's own text, which spellings.ansi points at
-    QuerySpellings spellings;
-    LineQuery query;
+    QueryMatcher matcher;         // its own copy, sharing only the compiled patterns
     LineEvents events;
 
     std::atomic<bool> stop{false};
@@ -137,7 +135,7 @@ LineAnswer* Answer(LineWorker& worker, const LineJob& job) {
     if (!answer->opened) return answer;
     const size_t keep = job.ask == kPaneLines ? kPaneLineLimit : 1;
     try {
-        ListMatchingLines(ReadPiece, &worker, worker.buffer, worker.query, keep, job.ask != kOpenLine, &worker.abandon,
+        ListMatchingLines(ReadPiece, &worker, worker.buffer, worker.matcher, keep, job.ask != kOpenLine, &worker.abandon,
                           &answer->listing);
     } catch (const std::bad_alloc&) {
         CloseSearchedFile(worker.file);
@@ -198,14 +196,11 @@ void Ask(LineWorker* worker, Change change) {
 
 void FreeLineAnswer(LineAnswer* answer) { delete answer; }
 
-LineWorker* StartLineWorker(const LineQuery& query, const LineEvents& events) {
+LineWorker* StartLineWorker(const QueryMatcher& matcher, const LineEvents& events) {
     LineWorker* worker = new (std::nothrow) LineWorker;
     if (worker == nullptr) return nullptr;
     try {
-        worker->ansi = query.spellings->ansi;
-        worker->spellings = *query.spellings;
-        worker->spellings.ansi = worker->ansi.c_str();
-        worker->query = {&worker->spellings, query.caseInsensitive};
+        CopyQueryMatcher(matcher, worker->matcher);
         worker->events = events;
         worker->file = NewSearchedFile();
         worker->buffer = static_cast<char*>(malloc(kLocatorBufferSize));

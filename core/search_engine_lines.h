@@ -44,9 +44,10 @@ struct LineEvents {
 
 struct LineWorker;
 
-// Starts the worker on the lines that hold a match of the query, which it
-// copies. Null when it cannot start (no memory, no thread).
-LineWorker* StartLineWorker(const LineQuery& query, const LineEvents& events);
+// Starts the worker on the lines that hold a match of what the matcher
+// looks for; it copies the matcher. Null when it cannot start (no memory,
+// no thread).
+LineWorker* StartLineWorker(const QueryMatcher& matcher, const LineEvents& events);
 
 // The row's cells. shownFrom and shownTo (past the last) are the rows on
 // screen now: what is asked for others is dropped, and so is the row being

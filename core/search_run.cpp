@@ -7,6 +7,7 @@
 #include <new>
 
 #include "app_state.h"
+#include "core/ansi_lead_bytes.h"
 #include "core/effects.h"
 #include "core/index_format.h"
 #include "core/search_engine.h"
@@ -102,13 +103,28 @@ void OnEnd(WPARAM generation, DWORD end, bool stopped) {
     ShowStatus(stopped ? kSearchStoppedText : kSearchCompleteText, end - App.SearchStart);
 }
 
-// The ANSI query in the other spellings that files hold text in. The
-// conversion cannot fail for a query that fits the field; should it, the
-// query is still sought in its ANSI bytes.
-bool PrepareSpellings() {
+// What the search looks for, in the modes of the menu: the ANSI query, in
+// the other spellings that files hold text in too. The conversion cannot
+// fail for a query that fits the field; should it, the query is still
+// sought in its ANSI bytes. The last search has ended, and its rows are gone.
+MatcherResult PrepareMatcher() {
+    ReleaseQueryMatcher(App.Matcher);
     WCHAR* wide = reinterpret_cast<WCHAR*>(App.WideQuery);
     if (MultiByteToWideChar(CP_ACP, 0, App.Query, -1, wide, kTextSize) == 0) wide[0] = L'\0';
-    return PrepareQuerySpellings(App.Query, App.WideQuery, App.Spellings);
+    return PrepareQueryMatcher(App.Query, App.WideQuery, AnsiLeadBytes(), App.CaseInsensitive == 1, App.WholeWords,
+                               App.RegularExpression, App.Matcher, &App.MatcherError);
+}
+
+// " Pattern error at N: " and the library's own message, cut to the room.
+void ShowPatternError() {
+    char position[kDecimalTextSize];
+    FormatDecimal(static_cast<int32_t>(App.MatcherError.position), position);
+    lstrcpyA(App.StatusText, kPatternErrorText);
+    lstrcatA(App.StatusText, position);
+    lstrcatA(App.StatusText, ": ");
+    const int used = lstrlenA(App.StatusText);
+    lstrcpynA(App.StatusText + used, App.MatcherError.message.c_str(), static_cast<int>(sizeof App.StatusText) - used);
+    SetDlgItemTextA(App.MainWindow, IDC_MAIN_STATUS, App.StatusText);
 }
 
 // The path of the index's first file, shown at once: the readers' own
@@ -137,6 +153,12 @@ void RunSearch() {
 
 void SearchIndexedFiles() {
     EndSearch();
+    // A bad pattern searches nothing and says where the fault lies.
+    const MatcherResult prepared = PrepareMatcher();
+    if (prepared == kBadPattern) {
+        ShowPatternError();
+        return;
+    }
     ShowFirstPath();
     ++App.SearchGeneration;
     SearchTarget* target = new (std::nothrow) SearchTarget{App.MainWindow, App.SearchGeneration};
@@ -144,9 +166,8 @@ void SearchIndexedFiles() {
     const int readers = App.SearchReaders > 0 ? App.SearchReaders : DefaultReaderCount();
     // A query too long to search searches no file, and so finds none.
     static const char kNoFiles[1] = "";
-    const char* index = PrepareSpellings() ? App.FileIndex : kNoFiles;
-    App.Search = target != nullptr ? StartSearch(index, App.Spellings, App.CaseInsensitive == 1, readers, events)
-                                   : nullptr;
+    const char* index = prepared == kMatcherReady ? App.FileIndex : kNoFiles;
+    App.Search = target != nullptr ? StartSearch(index, App.Matcher, readers, events) : nullptr;
     App.SearchShown = App.Search != nullptr;
     // Without the memory or a thread to search with, nothing was searched: say so.
     if (App.Search == nullptr) {

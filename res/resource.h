@@ -21,6 +21,10 @@
 #define IDM_ABOUT 10005
 #define IDM_CASE 10006
 #define IDM_REINDEX 10007
+#define IDM_MATCH 10020
+#define IDM_REGEX 10021
+#define IDM_WHOLE_WORDS 10022
+#define IDR_MAIN_ACCELERATORS 10030
 
 // The result list's context menu, made when it is shown.
 #define IDM_RESULT_OPEN 10011

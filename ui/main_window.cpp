@@ -18,6 +18,28 @@
 
 namespace {
 
+// A dialog's own message loop translates no accelerators; its message
+// filter is where a key reaches them first, from any of the main window's
+// controls (and not from the options dialog, which has a loop of its own).
+LRESULT CALLBACK FilterMessage(int code, WPARAM wParam, LPARAM lParam) {
+    MSG* message = reinterpret_cast<MSG*>(lParam);
+    if (code == MSGF_DIALOGBOX && message != nullptr &&
+        (message->hwnd == App.MainWindow || IsChild(App.MainWindow, message->hwnd)) &&
+        TranslateAcceleratorA(App.MainWindow, App.Accelerators, message))
+        return TRUE;
+    return CallNextHookEx(App.MessageFilter, code, wParam, lParam);
+}
+
+void StartAccelerators() {
+    App.Accelerators = LoadAcceleratorsA(App.Instance, MAKEINTRESOURCEA(IDR_MAIN_ACCELERATORS));
+    App.MessageFilter = SetWindowsHookExA(WH_MSGFILTER, FilterMessage, nullptr, GetCurrentThreadId());
+}
+
+void StopAccelerators() {
+    if (App.MessageFilter != nullptr) UnhookWindowsHookEx(App.MessageFilter);
+    App.MessageFilter = nullptr;
+}
+
 void PrepareOpenRequest() {
     OPENFILENAMEA& request = App.OpenRequest;
     ZeroMemory(&request, sizeof request);
@@ -48,6 +70,7 @@ INT_PTR OnInitDialog(HWND window) {
     SetWindowTextA(window, kCaptionText);
     App.MenuBar = GetMenu(window);
     App.CaseInsensitive = 1;
+    StartAccelerators();
     AllocateFileIndex();
     LoadSettings();
     ShowSearchingStatus();
@@ -66,10 +89,17 @@ void ToggleCaseMode() {
     DrawMenuBar(App.MainWindow);
 }
 
-// The rows' cells and the pane look for what this search looked for.
+// A check item of the Match menu, shown as the mode is.
+void ToggleMatchMode(bool& mode, UINT item) {
+    mode = !mode;
+    CheckMenuItem(App.MenuBar, item, MF_BYCOMMAND | (mode ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// The rows' cells and the pane look for what this search looked for; a bad
+// pattern leaves no rows.
 void Search() {
     SearchCommand();
-    StartLineRun(App.Spellings, App.CaseInsensitive == 1);
+    StartLineRun(SearchRunning() ? &App.Matcher : nullptr);
 }
 
 // Enter raises the hidden default button wherever the focus is: on the
@@ -106,6 +136,12 @@ INT_PTR OnCommand(WORD id) {
         return TRUE;
     case IDM_CASE:
         ToggleCaseMode();
+        return TRUE;
+    case IDM_REGEX:
+        ToggleMatchMode(App.RegularExpression, IDM_REGEX);
+        return TRUE;
+    case IDM_WHOLE_WORDS:
+        ToggleMatchMode(App.WholeWords, IDM_WHOLE_WORDS);
         return TRUE;
     case IDM_ABOUT:
         ShellAboutA(App.MainWindow, kCaptionText, kAboutCredit, nullptr);
@@ -152,6 +188,7 @@ INT_PTR OnClose() {
     EnumThreadWindows(GetCurrentThreadId(), CloseDialog, 0);
     EndLineRun();
     EndSearch();
+    StopAccelerators();
     ReleaseFileIndex();
     EndDialog(App.MainWindow, 0);
     return TRUE;

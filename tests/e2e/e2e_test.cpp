@@ -92,8 +92,8 @@ protected:
     // let another process read a menu.
     std::string CaseItemShown(const Program& program) {
         if (insensitiveBar.image.pixels.empty()) {
-            insensitiveBar = DrawReferenceMenuBar(program.Main(), {"&File", kInsensitiveItem, "&About"});
-            sensitiveBar = DrawReferenceMenuBar(program.Main(), {"&File", kSensitiveItem, "&About"});
+            insensitiveBar = DrawReferenceMenuBar(program.Main(), {"&File", kInsensitiveItem, "&Match", "&About"});
+            sensitiveBar = DrawReferenceMenuBar(program.Main(), {"&File", kSensitiveItem, "&Match", "&About"});
             EXPECT_FALSE(insensitiveBar.image.pixels.empty()) << "no menu bar of our own to compare with";
             EXPECT_NE(insensitiveBar.image, sensitiveBar.image) << "the two captions cannot be told apart";
         }

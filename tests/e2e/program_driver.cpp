@@ -336,11 +336,12 @@ HWND Program::Focused() const {
 
 void Program::Press(HWND window, UINT virtualKey) const { PressKey(window, virtualKey); }
 
-void Program::PressWithControl(UINT virtualKey) const {
+void Program::PressWith(UINT modifier, UINT virtualKey) const {
     SetForegroundWindow(main_);
     EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main_; })) << "the program is not in front";
     INPUT keys[4] = {};
-    const WORD order[4] = {VK_CONTROL, static_cast<WORD>(virtualKey), static_cast<WORD>(virtualKey), VK_CONTROL};
+    const WORD order[4] = {static_cast<WORD>(modifier), static_cast<WORD>(virtualKey), static_cast<WORD>(virtualKey),
+                           static_cast<WORD>(modifier)};
     for (int i = 0; i < 4; ++i) {
         keys[i].type = INPUT_KEYBOARD;
         keys[i].ki.wVk = order[i];
@@ -348,6 +349,32 @@ void Program::PressWithControl(UINT virtualKey) const {
         keys[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
     }
     EXPECT_EQ(SendInput(4, keys, sizeof keys[0]), 4u);
+}
+
+namespace {
+
+struct PopupSearch {
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK FindPopupMenu(HWND window, LPARAM context) {
+    PopupSearch& search = *reinterpret_cast<PopupSearch*>(context);
+    char name[16] = "";
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    GetClassNameA(window, name, sizeof name);
+    if (process != search.process || lstrcmpA(name, "#32768") != 0 || !IsWindowVisible(window)) return TRUE;
+    search.found = window;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND Program::OpenPopupMenu() const {
+    PopupSearch search = {info_.dwProcessId, nullptr};
+    EnumWindows(FindPopupMenu, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 void Program::Settle() const {

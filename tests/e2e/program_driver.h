@@ -102,7 +102,12 @@ public:
     void Press(HWND window, UINT virtualKey) const;
     // Ctrl and the key through the system's input, to the focused control of
     // the program's window, which is made the foreground window first.
-    void PressWithControl(UINT virtualKey) const;
+    void PressWithControl(UINT virtualKey) const { PressWith(VK_CONTROL, virtualKey); }
+    // The same with Alt.
+    void PressWithAlt(UINT virtualKey) const { PressWith(VK_MENU, virtualKey); }
+    void PressWith(UINT modifier, UINT virtualKey) const;
+    // The popup menu the program shows, if any.
+    HWND OpenPopupMenu() const;
 
     // Waits until the program has taken every message posted to it so far.
     void Settle() const;

@@ -58,15 +58,21 @@ struct Listed {
     std::vector<LineEncoding> encodings;
 };
 
+enum Mode { kText, kWords, kPattern, kWordPattern };
+
 // The query as a search prepares it, each byte read as Latin-1.
 Listed List(const std::string& bytes, const std::string& query, bool caseInsensitive = false, size_t keep = 10,
-            bool countAll = true, size_t failAt = std::string::npos) {
+            bool countAll = true, size_t failAt = std::string::npos, Mode mode = kText) {
     static char buffer[kLocatorBufferSize];
-    static QuerySpellings spellings;
-    EXPECT_TRUE(PrepareQuerySpellings(query.c_str(), nullptr, spellings));
+    QueryMatcher matcher;
+    PatternError error;
+    EXPECT_EQ(PrepareQueryMatcher(query.c_str(), nullptr, nullptr, caseInsensitive, mode == kWords || mode == kWordPattern,
+                                  mode >= kPattern, matcher, &error),
+              kMatcherReady)
+        << query << ": " << error.message;
     MemoryFile file{bytes, 0, failAt};
     LineListing listing;
-    ListMatchingLines(ReadMemory, &file, buffer, {&spellings, caseInsensitive}, keep, countAll, nullptr, &listing);
+    ListMatchingLines(ReadMemory, &file, buffer, matcher, keep, countAll, nullptr, &listing);
     Listed listed = {listing.count, {}, {}};
     for (const ListedLine& line : listing.lines) {
         listed.lines.push_back(Render(listing, line));
@@ -144,6 +150,46 @@ TEST(ListMatchingLines, KnownFiles) {
     };
     for (const auto& c : cases) {
         const Listed listed = List(c.bytes, c.query, c.caseInsensitive, c.keep);
+        EXPECT_EQ(listed.count, c.count) << c.name;
+        EXPECT_EQ(listed.lines, c.lines) << c.name;
+        for (LineEncoding encoding : listed.encodings) EXPECT_EQ(encoding, c.encoding) << c.name;
+    }
+}
+
+// Whole words and patterns: the lines and marks of the search's own matches,
+// in each encoding, across a line longer than the buffer too.
+TEST(ListMatchingLines, WholeWordsAndPatterns) {
+    const std::string longLine = std::string(3 * kReadPiece, 'x') + " Open";
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* query;
+        Mode mode;
+        unsigned long long count;
+        Lines lines;
+        LineEncoding encoding;
+    } cases[] = {
+        {"whole words, glued ones left out", "OpenFile\nx Open(y) Reopen Open\nOpen_x\n", "Open", kWords, 1,
+         {"2: x [Open](y) Reopen [Open]"}, kAnsiLine},
+        {"a whole word at a line's start and end", "\tOpen\r\nx\nOpen", "Open", kWords, 2, {"1: [Open]", "3: [Open]"},
+         kAnsiLine},
+        {"a whole word after a UTF-8 mark", "\xEF\xBB\xBFOpen x\n", "Open", kWords, 1, {"1: [Open] x"}, kAnsiLine},
+        {"a pattern per line, not across", "#define X\n  #define WM_A\n#define WM_B 1\r\nfoo\nbar\n",
+         "^#define\\s+WM_|foo\\s+bar", kPattern, 1, {"3: [#define WM_]B 1"}, kAnsiLine},
+        {"$ before CR LF, every match marked", "a1 b2\r\nc\r\n", "\\d", kPattern, 1, {"1: a[1] b[2]"}, kAnsiLine},
+        {"an empty match counts its line", "a\n\nb\n", "^$", kPattern, 1, {"2: "}, kAnsiLine},
+        {"whole words and a pattern", "CreateWindowExW(\nx = CreateWindowEx(y\n", "\\w+Ex\\(", kWordPattern, 1,
+         {"2: x = [CreateWindowEx(]y"}, kAnsiLine},
+        {"a pattern's UTF-8 form", "caf\xE9s\ncaf\xC3\xA9\n", "caf\xE9$", kPattern, 1, {"2: [caf\xC3\xA9]"}, kUtf8Line},
+        {"a pattern in UTF-16", Bytes(std::u16string(u"\uFEFFa\r\n\tOpen(1) Open(2)\r\n")), "Open\\(\\d", kPattern, 1,
+         {"2: [Open(1]) [Open(2])"}, kUtf16Line},
+        {"a whole word in UTF-16", Bytes(std::u16string(u"\uFEFFOpen\r\nReopen\r\n")), "Open", kWords, 1, {"1: [Open]"},
+         kUtf16Line},
+        {"a late match past a line longer than the buffer", "\n" + longLine + "\n", "Open$", kWordPattern, 1,
+         {"2: ~" + std::string(19, 'x') + " [Open]"}, kAnsiLine},
+    };
+    for (const auto& c : cases) {
+        const Listed listed = List(c.bytes, c.query, false, 10, true, std::string::npos, c.mode);
         EXPECT_EQ(listed.count, c.count) << c.name;
         EXPECT_EQ(listed.lines, c.lines) << c.name;
         for (LineEncoding encoding : listed.encodings) EXPECT_EQ(encoding, c.encoding) << c.name;

@@ -70,9 +70,10 @@ bool HasFinished(LineRecord& record) {
 }
 
 LineWorker* Start(LineRecord& record) {
-    static QuerySpellings spellings;
-    EXPECT_TRUE(PrepareQuerySpellings("needle", nullptr, spellings));
-    return StartLineWorker({&spellings, false}, {&record, Answer, Finished});
+    QueryMatcher matcher;
+    PatternError error;
+    EXPECT_EQ(PrepareQueryMatcher("needle", nullptr, nullptr, false, false, false, matcher, &error), kMatcherReady);
+    return StartLineWorker(matcher, {&record, Answer, Finished});
 }
 
 FakeFile Stalled(const std::string& bytes) {

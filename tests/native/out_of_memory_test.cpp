@@ -92,11 +92,11 @@ TEST(OutOfMemory, ARunThatCannotGoOnStopsAndOneThatCannotStartDoesNot) {
     files["/kit/" + names[4]].sizeFails = true;  // a tone, 300 Hz
     SetFakeFiles(files, 0, 0);
     const FakeIndex index({{"/kit/", names}});
-    static QuerySpellings spellings;
-    ASSERT_TRUE(PrepareQuerySpellings("needle", nullptr, spellings));
+    static QueryMatcher matcher;
+    ASSERT_EQ(PrepareQueryMatcher("needle", nullptr, nullptr, false, false, false, matcher, nullptr), kMatcherReady);
 
     QuietRecord whole;
-    SearchRun* run = StartSearch(index.block, spellings, false, 2, QuietEvents(&whole));
+    SearchRun* run = StartSearch(index.block, matcher, 2, QuietEvents(&whole));
     ASSERT_NE(run, nullptr);
     ASSERT_TRUE(WaitForFinished(whole));
     ReleaseSearch(run);
@@ -108,7 +108,7 @@ TEST(OutOfMemory, ARunThatCannotGoOnStopsAndOneThatCannotStartDoesNot) {
     for (long n = 1;; ++n) {
         QuietRecord record;
         FailAllocation(n);
-        run = StartSearch(index.block, spellings, false, 2, QuietEvents(&record));
+        run = StartSearch(index.block, matcher, 2, QuietEvents(&record));
         const bool ended = run == nullptr || WaitForFinished(record);
         if (run != nullptr) ReleaseSearch(run);
         const bool failed = AllocationFailed();

@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -33,14 +36,19 @@ protected:
         for (const std::string& name : names) mkdir((folder_ + name).c_str(), 0777);
     }
 
-    std::vector<std::string> Search(std::vector<std::string> paths, const char* query, bool caseInsensitive) {
+    std::vector<std::string> Search(std::vector<std::string> paths, const char* query, bool caseInsensitive,
+                                    bool wholeWords = false, bool pattern = false) {
         std::vector<const char*> raw;
         for (const std::string& p : paths) raw.push_back(p.c_str());
         char* index = BuildPosixFileIndex(raw.data(), static_cast<int>(raw.size()), folder_.c_str());
         last_.reset(new SearchRecord);
-        static QuerySpellings spellings;
-        EXPECT_TRUE(PrepareQuerySpellings(query, nullptr, spellings));  // a Latin-1 query
-        EXPECT_TRUE(SearchIndex(index, spellings, caseInsensitive, DefaultReaderCount(), RecordingEvents(last_.get())));
+        static QueryMatcher matcher;  // a Latin-1 query
+        ReleaseQueryMatcher(matcher);
+        PatternError error;
+        EXPECT_EQ(PrepareQueryMatcher(query, nullptr, nullptr, caseInsensitive, wholeWords, pattern, matcher, &error),
+                  kMatcherReady)
+            << query << ": " << error.message;
+        EXPECT_TRUE(SearchIndex(index, matcher, DefaultReaderCount(), RecordingEvents(last_.get())));
         free(index);
         EXPECT_EQ(last_->finished, 1);
         EXPECT_FALSE(last_->stopped);
@@ -116,6 +124,60 @@ TEST_F(SearchEngineTest, ATreeIsSearchedFolderByFolderDepthFirst) {
                                         kit + "b/deep/d.h", kit + "m.h", kit + "z.h"}));
     EXPECT_TRUE(tones_.empty());
     EXPECT_EQ(Search({"kit/b/**/*"}, "needle", false), (std::vector<std::string>{kit + "b/b.h", kit + "b/deep/d.h"}));
+}
+
+// GNU grep, in the C locale, as the reference for patterns on a kit of LF
+// lines in ASCII, where its syntax (-P) and ours agree; with -w too for
+// patterns whose matches begin and end with word characters, where its
+// rule (the characters outside the match) and ours (the match's own ends)
+// coincide.
+TEST_F(SearchEngineTest, PatternsListTheFilesThatGrepLists) {
+    const char* const words[] = {"Open",   "OpenFile", "Reopen", "CreateWindowEx(", "MessageBoxA", "MessageBoxW",
+                                 "#define", "#define WM_PAINT", "WM_SYSCOMMAND", "WM_COMMAND", "WM_", "0x1234", "x", "  ", "\t",
+                                 "foo", "bar", "a-b", "-12", "_id", "(", ")", "=", "abc"};
+    std::mt19937 random(7);
+    const int kFiles = 60;
+    for (int f = 0; f < kFiles; ++f) {
+        std::string text;
+        const int lines = 1 + static_cast<int>(random() % 6);
+        for (int l = 0; l < lines; ++l) {
+            const int n = static_cast<int>(random() % 5);
+            for (int w = 0; w < n; ++w) {
+                std::string word = words[random() % (sizeof words / sizeof words[0])];
+                if (word == "\\t") word = "\t";
+                text += (w > 0 && random() % 3 != 0 ? " " : "") + word;
+            }
+            text += "\n";
+        }
+        Write("k" + std::to_string(100 + f) + ".inc", text);
+    }
+    const struct {
+        const char* pattern;
+        bool wholeWords;
+    } cases[] = {
+        {"MessageBox[AW]", false}, {"^#define\\s+WM_", false}, {"WM_[A-Z]+COMMAND", false},
+        {"\\w+Ex\\(", false},    {"\\bOpen\\b", false},     {"(?i)open", false},
+        {"[0-9]{3,}", false},      {"^\\s*$", false},          {"a.b", false},
+        {"x$", false},             {"^(foo|bar)", false},      {"[^ -~]", false},
+        {"\\( ?\\)?$", false},        {"Open", true},             {"\\w+Ex", true},
+        {"[A-Z]+_[A-Z]+", true},   {"foo|bar|x", true},        {"\\d+", true},
+    };
+    for (const auto& c : cases) {
+        const std::string command = std::string("cd '") + folder_ + "' && LC_ALL=C grep -l -P " +
+                                    (c.wholeWords ? "-w " : "") + "-e '" + c.pattern + "' -- *.inc";
+        FILE* grep = popen(command.c_str(), "r");
+        ASSERT_NE(grep, nullptr);
+        std::vector<std::string> want;
+        char line[4096];
+        while (fgets(line, sizeof line, grep) != nullptr) want.push_back(folder_ + std::string(line, strcspn(line, "\n")));
+        pclose(grep);
+        std::vector<std::string> got = Search({"*.inc"}, c.pattern, false, c.wholeWords, true);
+        std::sort(got.begin(), got.end());
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(got, want) << c.pattern << (c.wholeWords ? " as whole words" : "");
+        EXPECT_GT(want.size(), 0u) << c.pattern;
+        EXPECT_LT(want.size(), static_cast<size_t>(kFiles)) << c.pattern;
+    }
 }
 
 }  // namespace

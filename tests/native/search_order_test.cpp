@@ -24,10 +24,13 @@ using Tones = std::vector<unsigned>;
 using Clock = std::chrono::steady_clock;
 using Ms = std::chrono::milliseconds;
 
-const QuerySpellings& Spellings(const char* query) {
-    static QuerySpellings spellings;
-    EXPECT_TRUE(PrepareQuerySpellings(query, nullptr, spellings));
-    return spellings;
+// A text query; the matcher lives until the next call.
+const QueryMatcher& Matcher(const char* query, bool caseInsensitive) {
+    static QueryMatcher matcher;
+    ReleaseQueryMatcher(matcher);
+    EXPECT_EQ(PrepareQueryMatcher(query, nullptr, nullptr, caseInsensitive, false, false, matcher, nullptr),
+              kMatcherReady);
+    return matcher;
 }
 
 struct Outcome {
@@ -42,7 +45,7 @@ Outcome Search(const FakeIndex& index, const char* query, int readers, bool pace
     record.refusals = refusals;
     SearchEvents events = RecordingEvents(&record);
     events.paced = paced;
-    EXPECT_TRUE(SearchIndex(index.block, Spellings(query), true, readers, events));
+    EXPECT_TRUE(SearchIndex(index.block, Matcher(query, true), readers, events));
     EXPECT_EQ(record.finished, 1);
     EXPECT_FALSE(record.stopped);
     EXPECT_EQ(record.refusals, 0);
@@ -136,7 +139,7 @@ TEST(SearchOrder, AStopEndsTheRunInsideAHugeFileAndNothingAfterItIsDelivered) {
     SetFakeFiles(files, 0, 0);
 
     SearchRecord record;
-    SearchRun* run = StartSearch(index.block, Spellings("needle"), false, 2, RecordingEvents(&record));
+    SearchRun* run = StartSearch(index.block, Matcher("needle", false), 2, RecordingEvents(&record));
     ASSERT_NE(run, nullptr);
     // The other reader goes on past the huge file while it is being read.
     for (int i = 0; i < 5000 && (FakeReadsOf("/kit/huge.inc") < 10 || FakeReadsOf("/kit/z.inc") == 0); ++i)
@@ -168,14 +171,14 @@ TEST(SearchOrder, AStalledCallHoldsUpNeitherTheCallerNorTheNextSearch) {
         SetFakeFiles({{"/share/a.inc", {"needle"}}, {"/share/stalled.inc", stalled}, {"/share/z.inc", {"needle"}}},
                      0, 0);
         SearchRecord first, second;
-        SearchRun* run = StartSearch(index.block, Spellings("needle"), false, 2, RecordingEvents(&first));
+        SearchRun* run = StartSearch(index.block, Matcher("needle", false), 2, RecordingEvents(&first));
         ASSERT_NE(run, nullptr);
         ASSERT_TRUE(WaitFor([] { return StalledCalls() == 1; })) << where;
 
         Clock::time_point asked = Clock::now();
         StopSearch(run);
         ReleaseSearch(run);
-        SearchRun* next = StartSearch(index.block, Spellings("needle"), false, 2, RecordingEvents(&second));
+        SearchRun* next = StartSearch(index.block, Matcher("needle", false), 2, RecordingEvents(&second));
         EXPECT_LT(MsSince(asked), 100) << where << ": stopping and starting again";
         ASSERT_NE(next, nullptr);
         ASSERT_TRUE(WaitFor([] { return StalledCalls() == 2; })) << where;  // the same file, the same stall
@@ -214,7 +217,7 @@ TEST(SearchOrder, AStopHandsOnTheRowsAlreadyPutInOrder) {
     SearchRecord record;
     SearchEvents events = RecordingEvents(&record);
     events.paced = true;
-    SearchRun* run = StartSearch(index.block, Spellings("needle"), false, 1, events);
+    SearchRun* run = StartSearch(index.block, Matcher("needle", false), 1, events);
     ASSERT_NE(run, nullptr);
     // One reader: a.inc and b.inc are read before it stalls; the delivery
     // puts them in order within a few polls.
@@ -248,7 +251,7 @@ TEST(SearchOrder, ARefusedPostIsMadeAgainAndLeavesNothingStuck) {
     paced.refusals = 1;
     SearchEvents events = RecordingEvents(&paced);
     events.paced = true;
-    SearchRun* run = StartSearch(index.block, Spellings("needle"), false, 1, events);
+    SearchRun* run = StartSearch(index.block, Matcher("needle", false), 1, events);
     ASSERT_NE(run, nullptr);
     EXPECT_TRUE(WaitFor([&] { return Locked(paced, [](SearchRecord& r) { return r.rows.size() == 2; }); }));
     EXPECT_EQ(StalledCalls(), 1);
@@ -261,7 +264,7 @@ TEST(SearchOrder, ARefusedPostIsMadeAgainAndLeavesNothingStuck) {
     SetFakeFiles({{"/kit/a.inc", {"needle"}}}, 0, 0);
     SearchRecord ended;
     ended.refusals = 3;
-    run = StartSearch(index.block, Spellings("absent"), false, 2, RecordingEvents(&ended));
+    run = StartSearch(index.block, Matcher("absent", false), 2, RecordingEvents(&ended));
     ASSERT_NE(run, nullptr);
     EXPECT_TRUE(WaitFor([&] { return HasFinished(ended); }));
     ReleaseSearch(run);

@@ -2,7 +2,6 @@
 
 #include <string.h>
 
-
 namespace {
 
 // A match, and the form of the query that found it.
@@ -253,15 +252,27 @@ struct Lister {
         if (!visibleBefore) visibleBefore = HasVisible(buffer, start, leaving, unit);
     }
 
+    // Keeps the unfinished last line, from start on, for the next piece,
+    // and what lies before it that decides a whole word at its start: the
+    // line end, or at the file's start its mark. *resume: where it begins.
+    void KeepLine(size_t start, size_t have, size_t* kept, size_t* resume) {
+        size_t from = start;
+        if (offset == 0 && start <= file.textStart) from = 0;
+        else if (start >= unit) from = start - unit;
+        *resume = start - from;
+        Keep(from, have, kept);
+    }
+
     void Run() {
-        size_t kept = 0;
+        size_t kept = 0, resume = 0;
         for (bool first = true; !Done(); first = false) {
             if (stop != nullptr && stop->load(std::memory_order_relaxed)) return;
             size_t got = 0;
             const size_t want = first ? kFirstReadPiece : kReadPiece;
             const bool more = read(context, reinterpret_cast<char*>(buffer) + kept, want, &got) && got == want;
             const size_t have = kept + got;
-            size_t pos = 0;
+            size_t pos = resume;
+            resume = 0;
             if (first) {
                 BeginFileScan(matcher, reinterpret_cast<const char*>(buffer), have, file, stop);
                 utf16 = file.utf16;
@@ -283,8 +294,9 @@ struct Lister {
             const size_t wholeEnd = more ? WholeLinesEnd(buffer, pos, have, unit) : have;
             TakeWholeLines(pos, wholeEnd);
             if (!more || Done()) return;
-            if (have - wholeEnd <= kLineKept) {
-                Keep(wholeEnd, have, &kept);
+            // With room for what KeepLine keeps before the line.
+            if (have - wholeEnd <= kLineKept - 4) {
+                KeepLine(wholeEnd, have, &kept, &resume);
                 continue;
             }
             BeginLongLine(wholeEnd, have);

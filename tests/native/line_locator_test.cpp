@@ -173,6 +173,8 @@ TEST(ListMatchingLines, WholeWordsAndPatterns) {
          {"2: x [Open](y) Reopen [Open]"}, kAnsiLine},
         {"a whole word at a line's start and end", "\tOpen\r\nx\nOpen", "Open", kWords, 2, {"1: [Open]", "3: [Open]"},
          kAnsiLine},
+        {"a whole word at the start of a line across two pieces", std::string(kFirstReadPiece - 4, 'a') + "\nOpen x\n",
+         "Open", kWords, 1, {"2: [Open] x"}, kAnsiLine},
         {"a whole word after a UTF-8 mark", "\xEF\xBB\xBFOpen x\n", "Open", kWords, 1, {"1: [Open] x"}, kAnsiLine},
         {"a pattern per line, not across", "#define X\n  #define WM_A\n#define WM_B 1\r\nfoo\nbar\n",
          "^#define\\s+WM_|foo\\s+bar", kPattern, 1, {"3: [#define WM_]B 1"}, kAnsiLine},

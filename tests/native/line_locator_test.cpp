@@ -1,5 +1,6 @@
 #include "core/line_locator.h"
 
+#include <ctype.h>
 #include <gtest/gtest.h>
 #include <string.h>
 
@@ -288,6 +289,86 @@ void CheckEveryPlacement() {
 TEST(ListMatchingLines, HitsAndLinesAcrossEveryPieceBoundary) {
     CheckEveryPlacement<std::string>();
     CheckEveryPlacement<std::u16string>();
+}
+
+// Worked out apart from the product, line by line: "number: text" for each
+// line with a hit of "Open" (a whole word; or with atStart, only at the
+// line's start), every hit marked. Of ASCII lines without blanks at either
+// end, shown whole unless longer than the cut.
+Lines ReferenceLines(const std::vector<std::string>& lines, bool atStart) {
+    auto word = [](const std::string& s, size_t i) {
+        return i < s.size() && (isalnum(static_cast<unsigned char>(s[i])) || s[i] == '_');
+    };
+    Lines listed;
+    for (size_t n = 0; n < lines.size(); ++n) {
+        const std::string& line = lines[n];
+        std::string shown;
+        size_t copied = 0;
+        for (size_t at = line.find("Open"); at != std::string::npos; at = line.find("Open", at + 1)) {
+            const bool hit = atStart ? at == 0 : (at == 0 || !word(line, at - 1)) && !word(line, at + 4);
+            if (!hit) continue;
+            shown += line.substr(copied, at - copied) + "[Open]";
+            copied = at + 4;
+        }
+        if (copied > 0) listed.push_back(std::to_string(n + 1) + ": " + shown + line.substr(copied));
+    }
+    return listed;
+}
+
+// Short lines, a third of them with "Open" at the start, glued to a word, or
+// as a whole word further on, each ended by LF or CR LF, shifted unit by unit
+// over the first two piece boundaries: a line kept for the next piece, its
+// line end (or CR LF) split at a boundary, a whole word or pattern at the
+// start of a kept line, a line longer than what is kept begun at a boundary.
+// The lines are listed and counted once each, under their own numbers.
+template <typename Text>
+void CheckLinesAroundBoundaries(const char* query, Mode mode) {
+    using Char = typename Text::value_type;
+    const bool utf16 = sizeof(Char) == 2;
+    const char* const starts[] = {"Open", "x Open", "xOpen", "Open_y", "(Open)", "open", "y", ""};
+    // Where the long line begins, in characters, before the shift.
+    const size_t longLineAt = (kFirstReadPiece + kReadPiece) / sizeof(Char) - 8;
+    std::vector<std::string> lines;
+    std::vector<bool> crlf;
+    unsigned seed = 7;
+    auto next = [&seed](unsigned n) { return (seed = seed * 1103515245u + 12345u) / 65536 % n; };
+    for (size_t at = utf16 ? 1 : 0; at < longLineAt + 4000;) {
+        std::string line = starts[next(8)];
+        if (next(3) == 0) line += "-z Open";
+        line += std::string(next(12), 'w');
+        const bool filler = at < longLineAt && at + 40 >= longLineAt;  // up to the long line, LF-ended
+        if (filler) line = std::string(longLineAt - at - 1, 'y');
+        if (at == longLineAt) line = "Open " + std::string(kLineKept + 100, 'q');
+        lines.push_back(line);
+        crlf.push_back(next(2) == 0 && !filler);
+        at += line.size() + (crlf.back() ? 2 : 1);
+    }
+    const Lines expected = ReferenceLines(lines, mode == kPattern);
+    for (size_t shift = 0; shift < 16; ++shift) {
+        // The shift: blanks at the first line's end, which are not shown.
+        std::string bytes;
+        for (size_t i = 0; i < lines.size(); ++i)
+            bytes += lines[i] + (i == 0 ? std::string(shift, ' ') : "") + (crlf[i] ? "\r\n" : "\n");
+        Text file(bytes.begin(), bytes.end());
+        if (utf16) file.insert(file.begin(), Char(0xFEFF));
+        const Lines& want = expected;
+        const Listed got = List(Bytes(file), query, false, 100000, true, std::string::npos, mode);
+        const std::string where = std::string(utf16 ? "UTF-16, " : "") + query + ", shift " + std::to_string(shift);
+        ASSERT_EQ(got.count, want.size()) << where;
+        ASSERT_EQ(got.lines.size(), want.size()) << where;
+        for (size_t i = 0; i < want.size(); ++i) {
+            // A long line's text is cut, and is checked elsewhere.
+            const size_t compared = want[i].size() > 100 ? 20 : std::string::npos;
+            ASSERT_EQ(got.lines[i].substr(0, compared), want[i].substr(0, compared)) << where << ", line " << i;
+        }
+    }
+}
+
+TEST(ListMatchingLines, EveryLineAroundPieceBoundaries) {
+    CheckLinesAroundBoundaries<std::string>("Open", kWords);
+    CheckLinesAroundBoundaries<std::string>("^Open", kPattern);
+    CheckLinesAroundBoundaries<std::u16string>("Open", kWords);
+    CheckLinesAroundBoundaries<std::u16string>("^Open", kPattern);
 }
 
 }  // namespace

@@ -34,6 +34,7 @@ struct AppState {
     HINSTANCE Instance;
     HWND MainWindow;
     HWND ResultList;
+    HWND LinesPane;
     HWND OptionsWindow;
     HMENU MenuBar;
     HACCEL Accelerators;
@@ -79,6 +80,9 @@ struct AppState {
     char* SearchFiles;  // the files a search reads, when the index chose them
     size_t SearchFilesSize;
     size_t SearchedFiles;  // how many the last search was given
+
+    // The ellipsis in the ANSI code page (kEllipsisCharacter), made at the start.
+    char Ellipsis[4];
 };
 
 extern AppState App;
@@ -98,6 +102,17 @@ const char kIndexFileExtension[] = "idx";  // in place of the settings file's "i
 const char kColumnTitle[] = "File Results";
 const char kLineColumnTitle[] = "Line";
 const char kTextColumnTitle[] = "Text";
+const char kHitsColumnTitle[] = "Hits";
+// Before a line's text cut ahead of its first match, and in the lines
+// pane's last row, "\x2026 and N more lines": the ANSI code page's own
+// character for it (0x85 in code page 1252; the two bytes 0x81 0x63 in 932,
+// where 0x85 alone would begin a double-byte character and swallow the
+// next one), or kEllipsisFallback where the code page has none.
+const WCHAR kEllipsisCharacter = 0x2026;
+const char kEllipsisFallback[] = "...";
+const char kMoreLinesText[] = " and ";
+const char kMoreLinesEnd[] = " more lines";
+const char kOneMoreLineEnd[] = " more line";
 const char kOpenResultItem[] = "&Open";
 const char kOpenFolderItem[] = "Open Containing &Folder";
 const char kCopyPathItem[] = "&Copy Path";

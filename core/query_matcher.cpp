@@ -293,6 +293,115 @@ LiteralQuery InUtf16(LiteralQuery q) {
     return q;
 }
 
+// --- Line by line ------------------------------------------------------------
+
+// One spelling's first hit that begins at or after from in the line. For
+// whole words, the character before from comes along to decide the hit's
+// start; the line's own start and end are boundaries, but at a cut or where
+// the line goes on the character beyond decides.
+size_t SpellingInLine(const QueryMatcher& m, const LinePart& line, size_t from, const char* query,
+                      size_t queryLength, bool utf16Spelling) {
+    const size_t length = line.length;
+    if (!m.wholeWords) {
+        const size_t at = utf16Spelling ? FindUtf16Text(line.text + from, length - from, line.offset + from, query,
+                                                        queryLength, m.caseInsensitive)
+                                         : FindText(line.text + from, length - from, query, m.caseInsensitive);
+        return from + at;
+    }
+    const size_t unit = line.utf16 ? 2 : 1;
+    size_t base = 0;
+    TextPlace place = {0, !line.goesOn};  // offset 0: the start of the text is a boundary
+    if (from > 0 || line.cut) {
+        base = from >= unit ? from - unit : 0;
+        // Any offset but 0 leaves a hit on the context character undecided;
+        // its parity is kept for UTF-16.
+        place.offset = line.offset + base;
+        if (place.offset == 0) place.offset = unit;
+    }
+    size_t at = utf16Spelling
+                    ? FindWholeWordUtf16(line.text + base, length - base, place, query, queryLength, m.caseInsensitive)
+                    : FindWholeWord(line.text + base, length - base, place, query, m.caseInsensitive);
+    at += base;
+    return at >= from ? at : length;
+}
+
+bool TextInLine(const QueryMatcher& m, const LinePart& line, size_t from, MatchSpan* span, MatchEncoding* encoding) {
+    const QuerySpellings& s = m.spellings;
+    if (s.ansiLength == 0) return false;
+    size_t hit = SpellingInLine(m, line, from, s.ansi, s.ansiLength, false), size = s.ansiLength;
+    *encoding = kAnsiMatch;
+    if (s.utf8Length != 0) {
+        const size_t at = SpellingInLine(m, line, from, s.utf8, s.utf8Length, false);
+        if (at < hit) hit = at, size = s.utf8Length, *encoding = kUtf8Match;
+    }
+    if (line.utf16) {
+        const size_t at = SpellingInLine(m, line, from, s.utf16, s.utf16Length, true);
+        if (at < hit) hit = at, size = s.utf16Length, *encoding = kUtf16Match;
+    }
+    if (hit >= line.length) return false;
+    *span = {hit, hit + size};
+    return true;
+}
+
+size_t Utf8Length(unsigned c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
+
+// The character at unit i of UTF-16 LE text[0, length), as Utf16ToUtf8
+// reads it, and how many bytes it takes there.
+unsigned Utf16CharacterAt(const unsigned char* t, size_t i, size_t length, size_t* bytes) {
+    unsigned c = t[i] | t[i + 1] << 8;
+    *bytes = 2;
+    if (c >= 0xD800 && c < 0xDC00 && i + 3 < length) {
+        const unsigned low = t[i + 2] | t[i + 3] << 8;
+        if (low >= 0xDC00 && low < 0xE000) {
+            *bytes = 4;
+            return 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        }
+    }
+    return c >= 0xD800 && c < 0xE000 ? 0xFFFD : c;
+}
+
+// Offsets between a UTF-16 line and its UTF-8 form: the UTF-8 offset of
+// UTF-16 offset `at`, or with toUtf16 the other way round.
+size_t MapOffset(const char* text, size_t length, size_t at, bool toUtf16) {
+    const unsigned char* t = reinterpret_cast<const unsigned char*>(text);
+    size_t i = 0, u = 0;
+    while (i + 1 < length && (toUtf16 ? u < at : i < at)) {
+        size_t bytes;
+        u += Utf8Length(Utf16CharacterAt(t, i, length, &bytes));
+        i += bytes;
+    }
+    return toUtf16 ? i : u;
+}
+
+// A pattern on the line's ANSI bytes and, where it holds a character outside
+// ASCII, on its UTF-8 form; in a UTF-16 file on the line's characters,
+// converted to UTF-8, the span converted back.
+bool PatternInLine(const QueryMatcher& m, const LinePart& line, size_t from, MatchSpan* span,
+                   MatchEncoding* encoding) {
+    if (line.utf16) {
+        std::string utf8;
+        const size_t length = line.length - line.length % 2;
+        Utf16ToUtf8(line.text, 0, length, utf8);
+        MatchSpan found;
+        if (!FindInLine(*m.utf8, utf8.data(), utf8.size(), MapOffset(line.text, length, from, false), line.goesOn,
+                        &found))
+            return false;
+        *span = {MapOffset(line.text, length, found.begin, true), MapOffset(line.text, length, found.end, true)};
+        *encoding = kUtf16Match;
+        return true;
+    }
+    bool any = FindInLine(*m.bytes, line.text, line.length, from, line.goesOn, span);
+    *encoding = kAnsiMatch;
+    MatchSpan other;
+    if (m.utf8InEveryFile && FindInLine(*m.utf8, line.text, line.length, from, line.goesOn, &other) &&
+        (!any || other.begin < span->begin)) {
+        *span = other;
+        *encoding = kUtf8Match;
+        any = true;
+    }
+    return any;
+}
+
 }  // namespace
 
 MatcherResult PrepareQueryMatcher(const char* ansi, const char16_t* wide, const unsigned char* leadBytes,
@@ -384,6 +493,32 @@ size_t FirstMatchInPiece(const QueryMatcher& matcher, PieceScan& scan, const cha
     if (hit < length) return hit;
     KeepOverlap(scan, length, keep);
     return length;
+}
+
+size_t FindLineWithMatch(const QueryMatcher& matcher, const PieceScan& file, const char* text, size_t from,
+                         size_t to, unsigned long long offset) {
+    if (from >= to) return to;
+    PieceScan scan = file;
+    scan.midLine = false;
+    size_t keep = 0, base = from;
+    MatchEncoding encoding;
+    if (!matcher.pattern) {
+        // The line end before from comes along, so that a whole word at the
+        // line's start is decided; at the file's start, its mark does.
+        const size_t unit = scan.utf16 ? 2 : 1;
+        if (offset == 0 && from <= scan.textStart) base = 0;
+        else if (from >= unit) base = from - unit;
+    }
+    scan.offset = offset + base;
+    const size_t at = base + FirstMatchInPiece(matcher, scan, text + base, to - base, true, &keep, &encoding);
+    return at < from ? from : at;
+}
+
+bool MatchInLine(const QueryMatcher& matcher, const LinePart& line, size_t from, MatchSpan* span,
+                 MatchEncoding* encoding) {
+    if (from > line.length) return false;
+    if (matcher.pattern) return PatternInLine(matcher, line, from, span, encoding);
+    return TextInLine(matcher, line, from, span, encoding);
 }
 
 LiteralQuery RequiredLiterals(const QueryMatcher& matcher, bool utf16File) {

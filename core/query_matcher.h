@@ -7,6 +7,7 @@
 
 #include "core/literal_query.h"
 #include "core/query_spellings.h"
+#include "core/regex_pattern.h"
 
 // What a search looks for, whatever the mode: the query as text (its
 // spellings, see query_spellings.h), as whole words, or as a pattern (see
@@ -97,6 +98,35 @@ enum MatchEncoding { kAnsiMatch, kUtf8Match, kUtf16Match };
 // length when there is none.
 size_t FirstMatchInPiece(const QueryMatcher& matcher, PieceScan& scan, const char* text, size_t length, bool last,
                          size_t* keep, MatchEncoding* encoding);
+
+// --- Line by line, for listing the lines of a file that hold a match ---
+
+// Where in text[from, to), whole lines of the file that `file` describes
+// (from at a line's start, or at the file's text after its mark; to right
+// after a line end, or at the file's end), the first line that holds a
+// match lies: a position within that line; to when none does. offset: of
+// text[0] in the file.
+size_t FindLineWithMatch(const QueryMatcher& matcher, const PieceScan& file, const char* text, size_t from,
+                         size_t to, unsigned long long offset);
+
+// A line without its line end (a CR before its LF left out too), or the part
+// of a long one that a reader holds: with cut, the line began before
+// text[0], which is context only; with goesOn, it goes on after length, and
+// its last character is context only. offset: of text[0] in the file.
+struct LinePart {
+    const char* text;
+    size_t length;
+    unsigned long long offset;
+    bool utf16;  // in a file with the UTF-16 LE mark: on whole characters
+    bool cut, goesOn;
+};
+
+// The first match in the line that begins at or after from (with cut, from
+// is at least its second character), its bytes in span, and the form of the
+// query that found it; false when there is none. Of matches that begin
+// together, the one of the ANSI bytes comes first.
+bool MatchInLine(const QueryMatcher& matcher, const LinePart& line, size_t from, MatchSpan* span,
+                 MatchEncoding* encoding);
 
 // What every match of a pattern holds, for choosing the files worth reading:
 // literals with the ASCII letters in lower case, in UTF-16 LE for a file

@@ -2,7 +2,9 @@
 
 #include "app_state.h"
 #include "res/resource.h"
+#include "ui/lines_pane.h"
 #include "ui/result_list.h"
+#include "ui/splitter.h"
 
 namespace {
 
@@ -17,19 +19,24 @@ struct Anchor {
     Follow down;
 };
 
+// The result list and the lines pane stretch together: the splitter shares
+// out their space between them.
 const Anchor kAnchors[] = {
     {IDC_MAIN_QUERY_GROUP, Stretches, Stays},
     {IDC_MAIN_QUERY, Stretches, Stays},
     {IDC_MAIN_SEARCH, Moves, Stays},  // never shown; it stays under the field's right end
     {IDC_MAIN_RESULTS, Stretches, Stretches},
+    {IDC_MAIN_LINES, Stretches, Stretches},
 };
 const int kAnchorCount = sizeof kAnchors / sizeof kAnchors[0];
+const int kListAnchor = 3, kPaneAnchor = 4;
 
 // Taken once, so repeated sizing cannot drift.
 bool Captured;
 SIZE OpeningClient;
 SIZE OpeningWindow;
 RECT OpeningPlace[kAnchorCount];
+RECT OpeningShared;  // what the two lists share
 
 void Shift(Follow how, int change, LONG* low, LONG* high) {
     if (how == Moves) *low += change;
@@ -37,9 +44,15 @@ void Shift(Follow how, int change, LONG* low, LONG* high) {
 }
 
 RECT PlaceFor(int i, int wider, int taller) {
-    RECT place = OpeningPlace[i];
+    const bool split = i == kListAnchor || i == kPaneAnchor;
+    RECT place = split ? OpeningShared : OpeningPlace[i];
     Shift(kAnchors[i].across, wider, &place.left, &place.right);
     Shift(kAnchors[i].down, taller, &place.top, &place.bottom);
+    if (split) {
+        RECT list, pane;
+        PlaceSplitLists(place, &list, &pane);
+        place = i == kListAnchor ? list : pane;
+    }
     return place;
 }
 
@@ -77,7 +90,11 @@ void CaptureMainLayout() {
         GetWindowRect(GetDlgItem(App.MainWindow, kAnchors[i].id), &place);
         MapWindowPoints(nullptr, App.MainWindow, reinterpret_cast<POINT*>(&place), 2);
     }
+    UnionRect(&OpeningShared, &OpeningPlace[kListAnchor], &OpeningPlace[kPaneAnchor]);
+    PrepareSplitter(OpeningPlace[kListAnchor], OpeningPlace[kPaneAnchor]);
     Captured = true;
+    // The template's places are only near the split: it is laid out now.
+    LayOutMainWindow(SIZE_RESTORED);
 }
 
 void LayOutMainWindow(WPARAM kind) {
@@ -97,6 +114,7 @@ void LayOutMainWindow(WPARAM kind) {
     SendDlgItemMessageA(App.MainWindow, IDC_MAIN_STATUS, WM_SIZE, 0, 0);
     FitStatusParts();
     FitResultColumns();
+    FitLinesPaneColumns();
     // A group box paints no background of its own: where its old edge was,
     // only the dialog's repaint clears it.
     RedrawWindow(App.MainWindow, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);

@@ -13,8 +13,8 @@ void CaptureMainLayout();
 enum { kIndexStatusWidth = 160 };
 void FitStatusParts();
 
-// WM_SIZE: the query box across the top, the list in the middle, the status
-// bar at the bottom.
+// WM_SIZE: the query box across the top, the result list and the lines
+// pane in the middle, the status bar at the bottom.
 void LayOutMainWindow(WPARAM kind);
 
 // WM_GETMINMAXINFO.

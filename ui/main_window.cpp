@@ -5,13 +5,17 @@
 #include "app_state.h"
 #include "core/content_index_run.h"
 #include "core/file_index.h"
+#include "core/line_run.h"
 #include "core/search_run.h"
 #include "res/resource.h"
 #include "settings/settings_file.h"
+#include "ui/lines_pane.h"
 #include "ui/main_layout.h"
 #include "ui/options_dialog.h"
 #include "ui/result_lines.h"
 #include "ui/result_list.h"
+#include "ui/shown_text.h"
+#include "ui/splitter.h"
 
 namespace {
 
@@ -72,7 +76,9 @@ INT_PTR OnInitDialog(HWND window) {
     LoadSettings();
     ShowSearchingStatus();
     BuildFileIndex();
+    PrepareShownTexts();
     PrepareResultList();
+    PrepareLinesPane();
     CaptureMainLayout();
     FitStatusParts();
     StartContentIndex();
@@ -92,20 +98,28 @@ void ToggleMatchMode(bool& mode, UINT item) {
     CheckMenuItem(App.MenuBar, item, MF_BYCOMMAND | (mode ? MF_CHECKED : MF_UNCHECKED));
 }
 
-// The rows' Line and Text cells look for what this search looked for; a
-// bad pattern leaves no rows.
+// The rows' cells and the pane look for what this search looked for; a bad
+// pattern leaves no rows.
 void Search() {
     SearchCommand();
-    RememberResultMatcher(SearchRunning() ? &App.Matcher : nullptr);
+    StartLineRun(SearchRunning() ? &App.Matcher : nullptr);
 }
 
 // Enter raises the hidden default button wherever the focus is: on the
-// result list it opens the focused row, elsewhere it searches.
+// result list it opens the focused row, on the pane the focused line,
+// elsewhere it searches.
 void OnEnter() {
     if (ResultListHasFocus())
         OpenFocusedResult();
+    else if (LinesPaneHasFocus())
+        OpenFocusedLine();
     else
         Search();
+}
+
+// Escape gives up an opening that waits for its line, or else stops the search.
+void OnEscape() {
+    if (!GiveUpOpening()) StopSearchCommand();
 }
 
 INT_PTR OnCommand(WORD id) {
@@ -137,7 +151,7 @@ INT_PTR OnCommand(WORD id) {
         ShellAboutA(App.MainWindow, kCaptionText, kAboutCredit, nullptr);
         return TRUE;
     case IDCANCEL:  // Escape
-        StopSearchCommand();
+        OnEscape();
         return TRUE;
     default:
         return FALSE;
@@ -145,7 +159,15 @@ INT_PTR OnCommand(WORD id) {
 }
 
 INT_PTR OnNotify(const NMHDR* header) {
-    return header->idFrom == IDC_MAIN_RESULTS ? OnResultListNotify(header) : FALSE;
+    if (header->idFrom == IDC_MAIN_RESULTS) return OnResultListNotify(header);
+    return header->idFrom == IDC_MAIN_LINES ? OnLinesPaneNotify(header) : FALSE;
+}
+
+// The splitter's bar is the dialog's own surface between the two lists.
+INT_PTR OnMouse(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!OnSplitterMouse(message, wParam, lParam)) return FALSE;
+    if (message == WM_SETCURSOR) SetWindowLongPtrA(window, DWLP_MSGRESULT, TRUE);
+    return TRUE;
 }
 
 INT_PTR OnContextMenu(HWND from, LPARAM at) {
@@ -169,6 +191,7 @@ BOOL CALLBACK CloseDialog(HWND window, LPARAM) {
 INT_PTR OnClose() {
     StopContentIndex();
     EnumThreadWindows(GetCurrentThreadId(), CloseDialog, 0);
+    EndLineRun();
     EndSearch();
     StopAccelerators();
     ReleaseFileIndex();
@@ -179,7 +202,7 @@ INT_PTR OnClose() {
 }  // namespace
 
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (HandleSearchMessage(message, wParam, lParam)) return TRUE;
+    if (HandleSearchMessage(message, wParam, lParam) || HandleLineMessage(message, wParam, lParam)) return TRUE;
     LRESULT result;
     if (HandleIndexMessage(message, wParam, lParam, &result)) {
         SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
@@ -200,6 +223,12 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_GETMINMAXINFO:
         LimitMainWindowSize(reinterpret_cast<MINMAXINFO*>(lParam));
         return TRUE;
+    case WM_SETCURSOR:
+    case WM_LBUTTONDOWN:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED:
+        return OnMouse(window, message, wParam, lParam);
     case WM_CLOSE:
         return OnClose();
     case WM_DESTROY:

@@ -1,25 +1,30 @@
 #pragma once
 
-#include "core/line_locator.h"
+#include "core/search_engine_lines.h"
+#include "ui/result_rows.h"
 
-// The Line and Text cells of the result list: looked up in the row's file
-// when a cell is first asked for (painted, or read), then kept with the row.
+// The Line, Hits and Text cells of the result list, and opening a row at its
+// line. The lines worker reads a row's file once the row is painted; its
+// cells stay empty until the answer comes.
 
-// What the rows were found with: the search's matcher, which stays unchanged
-// until the list is emptied; a later toggle of the case or match modes does
-// not change what these rows' cells show. Null: no cells.
-void RememberResultMatcher(const QueryMatcher* matcher);
-
-// The list was emptied: every kept cell goes with its row.
-void ForgetResultLines();
-
-// The row's first line that holds the query, looked up once; null only when
-// there is no memory for it.
-const LineLocation* ResultLineOf(int row);
-
-// Looks the row's line up again, as its file is now.
-const LineLocation* RefreshResultLine(int row);
-
-// The row's Line and Text cells; both empty when its file holds the query no more.
+// The row's cells; asking for one of a row not yet read asks the worker.
 const char* ResultLineNumber(int row);
+const char* ResultHits(int row);
 const char* ResultLineText(int row);
+// Its text with the marks of its matches; null while unknown.
+const ShownText* ResultShownText(int row);
+
+// The row's cells from the worker's answer about its file.
+void TakeRowLines(const LineAnswer& answer);
+
+// Opens the row's file in the editor at its first line that holds a match,
+// as the file is now: once the worker has read it that far. A later opening
+// takes its place.
+void OpenResultAtLine(int row);
+void TakeOpenLine(const LineAnswer& answer);
+
+// Escape: gives up an opening that waits for its line; false when none does.
+bool GiveUpOpening();
+
+// The list was emptied.
+void ForgetResultLines();

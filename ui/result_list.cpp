@@ -5,10 +5,11 @@
 
 #include "app_state.h"
 #include "core/effects.h"
-#include "core/result_opener.h"
 #include "res/resource.h"
+#include "ui/clipboard_text.h"
+#include "ui/lines_pane.h"
+#include "ui/marked_cells.h"
 #include "ui/result_lines.h"
-#include "ui/result_rows.h"
 
 namespace {
 
@@ -18,8 +19,10 @@ ResultRows Rows;
 // after it are measured in dialog units, so they follow the dialog's font.
 const int kPathColumnWidth = 174;
 const int kLineColumnUnits = 32;
+const int kHitsColumnUnits = 24;
 const int kTextColumnUnits = 160;
 int LineColumnWidth;
+int HitsColumnWidth;
 int TextColumnWidth;
 
 void InsertColumn(int subItem, const char* title, int width, int format) {
@@ -32,13 +35,19 @@ void InsertColumn(int subItem, const char* title, int width, int format) {
     SendMessageA(App.ResultList, LVM_INSERTCOLUMNA, subItem, reinterpret_cast<LPARAM>(&column));
 }
 
+// Hits is the fourth column, so that the others keep their sub-items, and
+// shows before the text through the column order.
 void InsertLineColumns() {
-    RECT units = {0, 0, kLineColumnUnits, kTextColumnUnits};
+    RECT units = {kHitsColumnUnits, 0, kLineColumnUnits, kTextColumnUnits};
     MapDialogRect(App.MainWindow, &units);
     LineColumnWidth = units.right;
+    HitsColumnWidth = units.left;
     TextColumnWidth = units.bottom;
     InsertColumn(kLineSubItem, kLineColumnTitle, LineColumnWidth, LVCFMT_RIGHT);
     InsertColumn(kTextSubItem, kTextColumnTitle, TextColumnWidth, LVCFMT_LEFT);
+    InsertColumn(kHitsSubItem, kHitsColumnTitle, HitsColumnWidth, LVCFMT_RIGHT);
+    int order[] = {kPathSubItem, kLineSubItem, kHitsSubItem, kTextSubItem};
+    SendMessageA(App.ResultList, LVM_SETCOLUMNORDERARRAY, 4, reinterpret_cast<LPARAM>(order));
 }
 
 // A row's path, copied: rows that come in while the shell or a started
@@ -47,16 +56,6 @@ const char* CopyOfPath(int row) {
     static char path[kLongPathSize];
     lstrcpynA(path, ResultPath(row), sizeof path);
     return path;
-}
-
-// Looked up afresh: the editor opens the file as it is now, and the row's
-// cells show the same.
-void OpenRow(int row) {
-    if (row < 0) return;
-    const char* path = CopyOfPath(row);
-    const LineLocation* line = RefreshResultLine(row);
-    SendMessageA(App.ResultList, LVM_REDRAWITEMS, row, row);
-    OpenResult(path, line != nullptr ? line->line : 0);
 }
 
 void OpenContainingFolder(int row) {
@@ -72,16 +71,6 @@ void OpenContainingFolder(int row) {
 int NextCopiedRow(int only, int row) {
     if (only >= 0) return row < 0 ? only : -1;
     return static_cast<int>(SendMessageA(App.ResultList, LVM_GETNEXTITEM, row, LVNI_SELECTED));
-}
-
-// Another program may hold the clipboard for a moment: a clipboard manager,
-// or the system itself right after the last copy.
-bool OpenClipboardSoon() {
-    for (int attempt = 0; attempt < 25; ++attempt) {
-        if (OpenClipboard(App.MainWindow)) return true;
-        Sleep(10);
-    }
-    return false;
 }
 
 // Full paths joined by CR LF, with none after the last, as text. Each path
@@ -111,12 +100,7 @@ void CopyPaths(int only) {
     }
     text[used] = '\0';
     GlobalUnlock(block);
-    if (OpenClipboardSoon()) {
-        EmptyClipboard();
-        if (SetClipboardData(CF_TEXT, block) != nullptr) block = nullptr;  // the clipboard owns it now
-        CloseClipboard();
-    }
-    if (block != nullptr) GlobalFree(block);
+    PutOnClipboard(block);
 }
 
 // Drawn once: Wine's list draws each row's change of state in turn.
@@ -138,7 +122,7 @@ void OnKeyDown(const NMLVKEYDOWN* key) {
 }
 
 // The row under the pointer, which is -1 below the last row.
-void OnDoubleClick(const NMITEMACTIVATE* click) { OpenRow(click->iItem); }
+void OnDoubleClick(const NMITEMACTIVATE* click) { OpenResultAtLine(click->iItem); }
 
 // The list holds no text of its own: every cell, the path's too, comes from here.
 const char* CellText(int row, int subItem) {
@@ -150,6 +134,8 @@ const char* CellText(int row, int subItem) {
         return ResultLineNumber(row);
     case kTextSubItem:
         return ResultLineText(row);
+    case kHitsSubItem:
+        return ResultHits(row);
     default:
         return "";
     }
@@ -192,6 +178,16 @@ int FindRow(const NMLVFINDITEMW* find) {
 void GiveInfoTip(NMLVGETINFOTIPA* tip) {
     if ((tip->dwFlags & LVGIT_UNFOLDED) != 0 || tip->cchTextMax <= 0) return;
     lstrcpynA(tip->pszText, ResultPath(tip->iItem), tip->cchTextMax);
+}
+
+const ShownText* ShownTextOfRow(int row) {
+    return row >= 0 && static_cast<size_t>(row) < Rows.count ? ResultShownText(row) : nullptr;
+}
+
+// The pane follows the focus, whatever moved it.
+void OnItemChanged(const NMLISTVIEW* change) {
+    if ((change->uChanged & LVIF_STATE) != 0 && ((change->uOldState ^ change->uNewState) & LVIS_FOCUSED) != 0)
+        FollowFocusedRow(FocusedResult());
 }
 
 // Where a menu asked for from the keyboard opens: on the focused row, kept
@@ -253,19 +249,21 @@ void PrepareResultList() {
     SendMessageA(App.ResultList, LVM_SETTEXTBKCOLOR, 0, GetSysColor(COLOR_BTNFACE));
 }
 
-// A list wider than the three columns gives two thirds of its extra width
+// A list wider than the four columns gives two thirds of its extra width
 // to the path, whose file name at its end is what a user looks for, and a
-// third to the text; the line number keeps its width. Room is left for a
-// vertical scroll bar, so that rows filling the list add none across.
+// third to the text; the line number and the count keep their widths. Room
+// is left for a vertical scroll bar, so that rows filling the list add none
+// across.
 void FitResultColumns() {
     RECT client;
     GetClientRect(App.ResultList, &client);
     const int room = client.right - GetSystemMetrics(SM_CXVSCROLL);
-    const int natural = kPathColumnWidth + LineColumnWidth + TextColumnWidth;
+    const int natural = kPathColumnWidth + LineColumnWidth + HitsColumnWidth + TextColumnWidth;
     const int extra = room > natural ? room - natural : 0;
     const int toPath = extra * 2 / 3;
     SendMessageA(App.ResultList, LVM_SETCOLUMNWIDTH, kPathSubItem, kPathColumnWidth + toPath);
     SendMessageA(App.ResultList, LVM_SETCOLUMNWIDTH, kLineSubItem, LineColumnWidth);
+    SendMessageA(App.ResultList, LVM_SETCOLUMNWIDTH, kHitsSubItem, HitsColumnWidth);
     SendMessageA(App.ResultList, LVM_SETCOLUMNWIDTH, kTextSubItem, TextColumnWidth + extra - toPath);
 }
 
@@ -291,6 +289,14 @@ INT_PTR OnResultListNotify(const NMHDR* header) {
     case LVN_GETINFOTIPA:
         GiveInfoTip(reinterpret_cast<NMLVGETINFOTIPA*>(const_cast<NMHDR*>(header)));
         return TRUE;
+    case LVN_ITEMCHANGED:
+        OnItemChanged(reinterpret_cast<const NMLISTVIEW*>(header));
+        return TRUE;
+    case NM_CUSTOMDRAW:
+        SetWindowLongPtrA(App.MainWindow, DWLP_MSGRESULT,
+                          DrawMarkedCells(reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(header)),
+                                          kTextSubItem, ShownTextOfRow));
+        return TRUE;
     default:
         return FALSE;
     }
@@ -298,24 +304,49 @@ INT_PTR OnResultListNotify(const NMHDR* header) {
 
 void EmptyResultList() {
     SendMessageA(App.ResultList, LVM_DELETEALLITEMS, 0, 0);
+    EmptyLinesPane();
     ForgetResultLines();
     ClearResultRows(Rows);
 }
 
 // Rows that find no memory are not listed, as an insert that fails would not be.
+// The first row of a search takes the focus, and the pane shows its lines.
 void ListResultRows(const char* paths, size_t count) {
+    const bool first = Rows.count == 0;
     if (!AddResultRows(Rows, paths, count)) return;
     // Only the rows coming into sight are drawn, and the list does not scroll.
     SendMessageA(App.ResultList, LVM_SETITEMCOUNT, Rows.count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    if (first && Rows.count > 0) {
+        LVITEMA focus = {};
+        focus.stateMask = LVIS_FOCUSED;
+        focus.state = LVIS_FOCUSED;
+        SendMessageA(App.ResultList, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&focus));
+        FollowFocusedRow(FocusedResult());
+    }
 }
 
 const char* ResultPath(int row) { return row >= 0 ? ResultRowPath(Rows, static_cast<size_t>(row)) : ""; }
 
+const RowCells* ResultCells(int row) { return row >= 0 ? ResultRowCells(Rows, static_cast<size_t>(row)) : nullptr; }
+
+void SetResultCells(int row, RowCells* cells) {
+    if (row >= 0) SetResultRowCells(Rows, static_cast<size_t>(row), cells);
+}
+
+void RedrawResultRow(int row) { SendMessageA(App.ResultList, LVM_REDRAWITEMS, row, row); }
+
+void ShownResultRows(int* from, int* to) {
+    *from = static_cast<int>(SendMessageA(App.ResultList, LVM_GETTOPINDEX, 0, 0));
+    *to = *from + static_cast<int>(SendMessageA(App.ResultList, LVM_GETCOUNTPERPAGE, 0, 0)) + 1;
+}
+
 bool ResultListHasFocus() { return GetFocus() == App.ResultList; }
 
-void OpenFocusedResult() {
-    OpenRow(static_cast<int>(SendMessageA(App.ResultList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED)));
+int FocusedResult() {
+    return static_cast<int>(SendMessageA(App.ResultList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
 }
+
+void OpenFocusedResult() { OpenResultAtLine(FocusedResult()); }
 
 void ShowResultMenu(LPARAM at) {
     POINT point = {GET_X_LPARAM(at), GET_Y_LPARAM(at)};
@@ -328,7 +359,7 @@ void ShowResultMenu(LPARAM at) {
     }
     switch (ChooseFromResultMenu(point)) {
     case IDM_RESULT_OPEN:
-        OpenRow(row);
+        OpenResultAtLine(row);
         break;
     case IDM_RESULT_OPEN_FOLDER:
         OpenContainingFolder(row);

@@ -38,7 +38,7 @@ bool AddResultRows(ResultRows& rows, const char* paths, size_t count) {
     if (!room) return false;
     memcpy(rows.text + rows.textUsed, paths, bytes);
     for (size_t i = 0; i < count; ++i) {
-        rows.rows[rows.count++].path = rows.textUsed;
+        rows.rows[rows.count++] = {rows.textUsed, nullptr};
         rows.textUsed += strlen(rows.text + rows.textUsed) + 1;
     }
     return true;
@@ -48,7 +48,21 @@ const char* ResultRowPath(const ResultRows& rows, size_t row) {
     return row < rows.count ? rows.text + rows.rows[row].path : "";
 }
 
+const RowCells* ResultRowCells(const ResultRows& rows, size_t row) {
+    return row < rows.count ? rows.rows[row].cells : nullptr;
+}
+
+void SetResultRowCells(ResultRows& rows, size_t row, RowCells* cells) {
+    if (row >= rows.count) {
+        free(cells);
+        return;
+    }
+    free(rows.rows[row].cells);
+    rows.rows[row].cells = cells;
+}
+
 void ClearResultRows(ResultRows& rows) {
+    for (size_t row = 0; row < rows.count; ++row) free(rows.rows[row].cells);
     free(rows.text);
     free(rows.rows);
     rows = ResultRows();

@@ -507,7 +507,8 @@ TEST_F(ProgramTest, ScreenshotsOfResultsAndOptions) {
     data.Write("include\\kernel.inc", "ExitProcess PROTO :DWORD\r\nGetTickCount PROTO\r\n");
     data.Write("include\\user.inc", "MessageBoxA PROTO :DWORD, :DWORD, :DWORD, :DWORD\r\nEndDialog PROTO :DWORD\r\n");
     data.Write("include\\gdi.inc", "BitBlt PROTO :DWORD, :DWORD, :DWORD\r\n");
-    data.Write("include\\shell.inc", "ShowMessage MACRO text\r\n invoke MessageBoxA, 0, text, 0, MB_OK\r\nENDM\r\n");
+    data.Write("include\\shell.inc", "ShowMessage MACRO text\r\n invoke MessageBoxA, 0, text, 0, MB_OK\r\nENDM\r\n"
+                                     "AskUser MACRO text\r\n invoke MessageBoxA, 0, text, 0, MB_YESNO\r\nENDM\r\n");
     const std::string exe = Install();
     home.Write("vantrel.ini", SettingsText({data / "include\\*.inc"}));
     const std::string folder = ScreenshotFolder();
@@ -515,10 +516,11 @@ TEST_F(ProgramTest, ScreenshotsOfResultsAndOptions) {
     Program program(exe);
     ASSERT_TRUE(program.Started());
     EXPECT_EQ(program.Search("MessageBox"), (Rows{data / "include\\shell.inc", data / "include\\user.inc"}));
-    // Grown, so that the paths and the lines' texts show whole.
+    // Grown, so that the paths and the lines' texts show whole, and the
+    // pane its lines: the first row has the focus.
     RECT opening = {};
     GetWindowRect(program.Main(), &opening);
-    SetWindowPos(program.Main(), nullptr, 0, 0, 800, opening.bottom - opening.top + 40, SWP_NOMOVE | SWP_NOZORDER);
+    SetWindowPos(program.Main(), nullptr, 0, 0, 860, opening.bottom - opening.top + 160, SWP_NOMOVE | SWP_NOZORDER);
     HWND list = program.Item(IDC_MAIN_RESULTS);
     EXPECT_TRUE(WaitUntil([&] {
         RECT shown = {};
@@ -526,6 +528,10 @@ TEST_F(ProgramTest, ScreenshotsOfResultsAndOptions) {
         return shown.right - shown.left > 600;
     }));
     EXPECT_EQ(program.Cell(0, 2), "invoke MessageBoxA, 0, text, 0, MB_OK");
+    EXPECT_EQ(program.Cell(1, 2), "MessageBoxA PROTO :DWORD, :DWORD, :DWORD, :DWORD");
+    EXPECT_TRUE(WaitUntil([&] { return program.PaneRowCount() == 2; }));
+    // Painted once both answers are in.
+    program.Settle();
     const Image main = CaptureWindow(program.Main());
     EXPECT_GT(main.ColourCount(), 2u) << "the capture shows no window";
     if (!folder.empty()) {

@@ -183,4 +183,70 @@ TEST_F(LiveSearchTest, TwoHundredThousandRowsLeaveTheWindowQuick) {
     EXPECT_TRUE(ReadBytes(home / "effects.log").empty()) << "tones or programs: " << ReadBytes(home / "effects.log");
 }
 
+// Sparse: the holes read as zeros and take no disk.
+bool MakeSparseFile(const std::string& path, LONGLONG size, LONGLONG at, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD ignored = 0;
+    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+    LARGE_INTEGER place, end;
+    place.QuadPart = at;
+    end.QuadPart = size;
+    DWORD written = 0;
+    const bool made = SetFilePointerEx(file, place, nullptr, FILE_BEGIN) &&
+                      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                      written == bytes.size() && SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    CloseHandle(file);
+    return made;
+}
+
+// The lines worker reads a file of 100,000 hits for the pane, and a hit
+// 4 GiB into a file, while the window answers; an opening waits for that
+// line, and Escape gives it up.
+TEST_F(LiveSearchTest, TheWindowAnswersWhileTheLinesOfA4GiBFileAreRead) {
+    std::string hits;
+    for (int i = 1; i <= 100000; ++i) hits += "needle " + std::to_string(i) + "\r\n";
+    data.Write("hits.inc", hits);
+    data.Write("zebra.inc", "");  // no longer holds the query
+    const std::string sparse = data / "sparse.inc";
+    ASSERT_TRUE(MakeSparseFile(sparse, (4LL << 30) + (64 << 20), (4LL << 30) + (64 << 20) - 100, "needle"));
+    home.Write("vantrel_recording.ini", SettingsText({data / "*.inc"}));
+    Program program(exe);
+    ASSERT_TRUE(program.Started());
+    program.StartSearch("needle");
+    EXPECT_EQ(program.WaitForSearchEnd(600000), (Rows{data / "hits.inc", sparse}));
+    HWND list = program.Item(IDC_MAIN_RESULTS);
+
+    // The pane of 100,000 hits, from the focus moving to its row.
+    program.SelectRows({1});
+    DWORD start = GetTickCount();
+    program.SelectRows({0});
+    ASSERT_TRUE(WaitUntil([&] { return program.PaneRowCount() == 10001; }, 120000)) << program.PaneRowCount();
+    Report("the pane filled for a file of 100,000 hits", GetTickCount() - start);
+    EXPECT_EQ(program.PaneCell(10000, 1), "\x85 and 90000 more lines");
+
+    // The 4 GiB file's lines: its cells stay empty while they are read.
+    program.SelectRows({1});
+    start = GetTickCount();
+    EXPECT_EQ(program.CellNow(1, 1), "");
+    // Enter on the row waits for its line; Escape gives the opening up.
+    program.Focus(IDC_MAIN_RESULTS);
+    program.Press(list, VK_RETURN);
+    Sleep(300);
+    program.Press(list, VK_ESCAPE);
+    const DWORD slowest = SlowestAnswerOver(program, 3000);
+    Report("the slowest answer while the lines of a 4 GiB file are read", slowest);
+    EXPECT_LT(slowest, 100u);
+    ASSERT_TRUE(WaitUntil([&] { return program.PaneRowCount() == 1; }, 600000));
+    Report("the pane filled for a hit 4 GiB into a file", GetTickCount() - start);
+    EXPECT_EQ(program.PaneCell(0, 0) + " " + program.PaneCell(0, 1), "1 needle");
+    EXPECT_EQ(program.Cell(1, 1), "1");
+    EXPECT_EQ(program.Cell(1, 3), "1");
+    EXPECT_TRUE(ReadBytes(home / "effects.log").empty()) << "opened after Escape: " << ReadBytes(home / "effects.log");
+    // Not given up, the opening comes once the line is found.
+    program.Press(list, VK_RETURN);
+    EXPECT_TRUE(WaitUntil([&] { return !ReadBytes(home / "effects.log").empty(); }, 600000));
+    EXPECT_EQ(ReadBytes(home / "effects.log"), "start " + sparse + "|(none)\n");
+}
+
 }  // namespace

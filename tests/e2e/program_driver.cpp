@@ -262,8 +262,23 @@ std::vector<std::string> Program::Rows() const {
 }
 
 std::string Program::Cell(int row, int column) const {
+    if (column == 0) return CellNow(row, column);
+    Send(Item(IDC_MAIN_RESULTS), LVM_ENSUREVISIBLE, row, FALSE);
+    // The count is never empty once the file was read.
+    WaitUntil([&] { return !CellNow(row, 3).empty(); });
+    return CellNow(row, column);
+}
+
+std::string Program::CellNow(int row, int column) const {
     RemoteBlock block(info_.hProcess, sizeof(LVITEMA) + kCellTextSize);
     return ReadCell(Item(IDC_MAIN_RESULTS), block, row, column);
+}
+
+int Program::PaneRowCount() const { return static_cast<int>(Send(Item(IDC_MAIN_LINES), LVM_GETITEMCOUNT, 0, 0)); }
+
+std::string Program::PaneCell(int row, int column) const {
+    RemoteBlock block(info_.hProcess, sizeof(LVITEMA) + kCellTextSize);
+    return ReadCell(Item(IDC_MAIN_LINES), block, row, column);
 }
 
 std::string Program::Status() const { return WindowText(Item(IDC_MAIN_STATUS)); }
@@ -287,8 +302,8 @@ void Program::DoubleClickList(POINT point) const {
     Post(list, WM_LBUTTONUP, 0, at);
 }
 
-void Program::SelectRows(const std::vector<int>& rows) const {
-    HWND list = Item(IDC_MAIN_RESULTS);
+void Program::SelectRows(const std::vector<int>& rows, int id) const {
+    HWND list = Item(id);
     RemoteBlock block(info_.hProcess, sizeof(LVITEMA));
     LVITEMA state = {};
     state.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
@@ -312,6 +327,12 @@ RECT Program::RowRect(int row) const {
 }
 
 void Program::Focus(int id) const { Send(main_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE); }
+
+HWND Program::Focused() const {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetThreadId(info_.hThread), &info) ? info.hwndFocus : nullptr;
+}
 
 void Program::Press(HWND window, UINT virtualKey) const { PressKey(window, virtualKey); }
 

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <functional>
+
+#include "res/resource.h"
 #include <string>
 #include <vector>
 
@@ -61,8 +63,16 @@ public:
     std::vector<std::string> WaitForSearchEnd(DWORD timeoutMs = 15000);
     std::vector<std::string> Rows() const;
     int RowCount() const;
-    // A cell of the result list: the path (0), the line (1) or its text (2).
+    // A cell of the result list: the path (0), the line (1), its text (2),
+    // or how many lines hold a match (3). The row is scrolled into sight,
+    // and the cells besides the path are read once the program has read
+    // the row's file, which it does for rows on screen.
     std::string Cell(int row, int column) const;
+    // The cell as it shows now.
+    std::string CellNow(int row, int column) const;
+    // The lines pane's rows, and a cell of one: the line (0) or its text (1).
+    int PaneRowCount() const;
+    std::string PaneCell(int row, int column) const;
     std::string Status() const;
 
     // Whether the window takes a message within the time.
@@ -79,12 +89,15 @@ public:
     void DoubleClickRow(int row) const;
     // Double-clicks the list at a point of its client area.
     void DoubleClickList(POINT at) const;
-    // Selects the rows (and no others) and gives the last of them the focus.
-    void SelectRows(const std::vector<int>& rows) const;
+    // Selects the rows (and no others) of the result list, or of the lines
+    // pane, and gives the last of them the focus.
+    void SelectRows(const std::vector<int>& rows, int list = IDC_MAIN_RESULTS) const;
     // Where the row lies in the list's client area.
     RECT RowRect(int row) const;
     // The keyboard focus to a control of the main window, as Tab would move it.
     void Focus(int id) const;
+    // The control that has the keyboard focus.
+    HWND Focused() const;
     // Presses a key in a window as the system would post it.
     void Press(HWND window, UINT virtualKey) const;
     // Ctrl and the key through the system's input, to the focused control of

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <windows.h>
 #include <commctrl.h>
 
@@ -13,7 +14,7 @@
 
 namespace {
 
-const int kPathColumn = 0, kLineColumn = 1, kTextColumn = 2;
+const int kPathColumn = 0, kLineColumn = 1, kTextColumn = 2, kHitsColumn = 3;
 
 RECT ClientPlace(HWND control) {
     RECT place = {};
@@ -44,25 +45,33 @@ TEST_F(ResultWindowTest, GrowsFromItsOpeningSizeAndNeverBelowIt) {
     Program program(exe);
     ASSERT_TRUE(program.Started());
     HWND main = program.Main(), list = program.Item(IDC_MAIN_RESULTS), query = program.Item(IDC_MAIN_QUERY);
+    HWND pane = program.Item(IDC_MAIN_LINES);
     RECT window = {}, client = {}, listClient = {};
     GetWindowRect(main, &window);
-    const RECT listAt = ClientPlace(list), queryAt = ClientPlace(query);
+    const RECT listAt = ClientPlace(list), queryAt = ClientPlace(query), paneAt = ClientPlace(pane);
+    printf("  the lists at the opening size: %d and %d pixels high\n", Height(listAt), Height(paneAt));
     EXPECT_EQ(ColumnWidth(list, kPathColumn), 174);
     const int lineWidth = ColumnWidth(list, kLineColumn), textWidth = ColumnWidth(list, kTextColumn);
+    const int hitsWidth = ColumnWidth(list, kHitsColumn);
 
-    Resize(main, Width(window) + 300, Height(window) + 200);
-    ASSERT_TRUE(WaitUntil([&] { return Width(ClientPlace(list)) == Width(listAt) + 300; }));
-    EXPECT_EQ(Height(ClientPlace(list)), Height(listAt) + 200);
-    EXPECT_EQ(Width(ClientPlace(query)), Width(queryAt) + 300);
+    Resize(main, Width(window) + 400, Height(window) + 200);
+    ASSERT_TRUE(WaitUntil([&] { return Width(ClientPlace(list)) == Width(listAt) + 400; }));
+    // The two lists share the extra height, 60 to 40.
+    EXPECT_EQ(Height(ClientPlace(list)) + Height(ClientPlace(pane)), Height(listAt) + Height(paneAt) + 200);
+    EXPECT_NEAR(Height(ClientPlace(list)), 0.6 * (Height(ClientPlace(list)) + Height(ClientPlace(pane))), 1);
+    EXPECT_EQ(Width(ClientPlace(pane)), Width(paneAt) + 400);
+    EXPECT_EQ(Width(ClientPlace(query)), Width(queryAt) + 400);
     EXPECT_EQ(Height(ClientPlace(query)), Height(queryAt));
     GetClientRect(main, &client);
     EXPECT_EQ(ClientPlace(program.Item(IDC_MAIN_STATUS)).bottom, client.bottom);
     // The columns fill the list, short of a vertical scroll bar; the line
-    // number keeps its width, the path takes two thirds of the rest.
+    // number and the count keep their widths, the path takes two thirds of the rest.
     GetClientRect(list, &listClient);
-    EXPECT_EQ(ColumnWidth(list, kPathColumn) + ColumnWidth(list, kLineColumn) + ColumnWidth(list, kTextColumn),
+    EXPECT_EQ(ColumnWidth(list, kPathColumn) + ColumnWidth(list, kLineColumn) + ColumnWidth(list, kTextColumn) +
+                  ColumnWidth(list, kHitsColumn),
               listClient.right - GetSystemMetrics(SM_CXVSCROLL));
     EXPECT_EQ(ColumnWidth(list, kLineColumn), lineWidth);
+    EXPECT_EQ(ColumnWidth(list, kHitsColumn), hitsWidth);
     EXPECT_NEAR(ColumnWidth(list, kPathColumn) - 174, 2 * (ColumnWidth(list, kTextColumn) - textWidth), 2);
 
     // No smaller than it opened, and back where everything began.
@@ -72,9 +81,22 @@ TEST_F(ResultWindowTest, GrowsFromItsOpeningSizeAndNeverBelowIt) {
     GetWindowRect(main, &shrunk);
     EXPECT_EQ(Width(shrunk), Width(window));
     EXPECT_EQ(Height(shrunk), Height(window));
-    const RECT listBack = ClientPlace(list);
+    const RECT listBack = ClientPlace(list), paneBack = ClientPlace(pane);
     EXPECT_TRUE(EqualRect(&listBack, &listAt));
+    EXPECT_TRUE(EqualRect(&paneBack, &paneAt));
     EXPECT_EQ(ColumnWidth(list, kPathColumn), 174);
+
+    // The bar between the lists follows a drag of the mouse, and the split
+    // is kept as the window grows.
+    const int x = listAt.left + 50, y = (listAt.bottom + paneAt.top) / 2;
+    PostMessageA(main, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    PostMessageA(main, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, y - 10));
+    PostMessageA(main, WM_LBUTTONUP, 0, MAKELPARAM(x, y - 10));
+    EXPECT_TRUE(WaitUntil([&] { return ClientPlace(pane).top == paneAt.top - 10; })) << ClientPlace(pane).top;
+    EXPECT_EQ(Height(ClientPlace(list)), Height(listAt) - 10);
+    Resize(main, Width(window), Height(window) + 200);
+    ASSERT_TRUE(WaitUntil([&] { return Height(ClientPlace(pane)) > Height(paneAt) + 50; }));
+    EXPECT_NEAR(Height(ClientPlace(list)), Height(ClientPlace(pane)), 1);
 }
 
 TEST_F(ResultWindowTest, LineAndTextCellsShowTheFirstHitAsTheFileHoldsItNow) {
@@ -197,6 +219,63 @@ TEST_F(OpenAtLineTest, AKnownEditorAndAConfiguredOneGetTheLine) {
     EXPECT_EQ(NextRecord(knownLog, &knownLines), (Lines{"argv1 -n1", "argv2 " + hit}));
 }
 
+std::string ClipboardText();
+
+// The lines pane follows the focused row: every line of its file that holds
+// the query, their count in the Hits cell, at most 10,000 of them listed.
+TEST_F(OpenAtLineTest, ThePaneListsTheFocusedRowsLinesAndOpensOne) {
+    std::string hits, many;
+    for (int i = 1; i <= 10001; ++i)
+        hits += (i == 1 || i == 5 || i == 10001 ? "\tcall needle(" : "filler(") + std::to_string(i) + ")\r\n";
+    for (int i = 1; i <= 10003; ++i) many += "needle " + std::to_string(i) + "\n";
+    data.Write("hits.inc", hits);
+    data.Write("many.inc", many);
+    const std::string editor = Editor("npp", "notepad++.exe"), log = home / "npp\\record_args.log";
+    const std::string exe = Install();
+    home.Write("vantrel.ini", SettingsText({data / "*.inc"}, editor));
+    Program program(exe);
+    ASSERT_TRUE(program.Started());
+    ASSERT_EQ(program.Search("needle"), (Rows{data / "hits.inc", data / "many.inc"}));
+    HWND list = program.Item(IDC_MAIN_RESULTS), pane = program.Item(IDC_MAIN_LINES);
+
+    // The first row has the focus: its lines fill the pane.
+    ASSERT_TRUE(WaitUntil([&] { return program.PaneRowCount() == 3; })) << program.PaneRowCount();
+    const Lines shown = {program.PaneCell(0, 0) + " " + program.PaneCell(0, 1),
+                         program.PaneCell(1, 0) + " " + program.PaneCell(1, 1),
+                         program.PaneCell(2, 0) + " " + program.PaneCell(2, 1)};
+    EXPECT_EQ(shown, (Lines{"1 call needle(1)", "5 call needle(5)", "10001 call needle(10001)"}));
+    EXPECT_EQ(program.Cell(0, kHitsColumn), "3");
+    EXPECT_EQ(program.Cell(0, kLineColumn), "1");
+    EXPECT_EQ(program.Cell(1, kHitsColumn), "10003");
+
+    // Tab moves from the list to the pane; Enter there opens its focused line.
+    program.Focus(IDC_MAIN_RESULTS);
+    program.Press(list, VK_TAB);
+    EXPECT_TRUE(WaitUntil([&] { return program.Focused() == pane; }));
+    program.SelectRows({2}, IDC_MAIN_LINES);
+    program.Press(pane, VK_RETURN);
+    size_t before = 0;
+    EXPECT_EQ(NextRecord(log, &before), (Lines{"argv1 -n10001", "argv2 " + data / "hits.inc"}));
+    // Ctrl+A and Ctrl+C copy them all as path(line): text.
+    program.PressWithControl('A');
+    program.PressWithControl('C');
+    const std::string path = data / "hits.inc";
+    const std::string copied = path + "(1): call needle(1)\r\n" + path + "(5): call needle(5)\r\n" + path +
+                               "(10001): call needle(10001)";
+    EXPECT_TRUE(WaitUntil([&] { return ClipboardText() == copied; })) << ClipboardText();
+
+    // The focus moves: past 10,000 lines, the rest are counted.
+    program.SelectRows({1});
+    ASSERT_TRUE(WaitUntil([&] { return program.PaneRowCount() == 10001; })) << program.PaneRowCount();
+    EXPECT_EQ(program.PaneCell(9999, 0) + " " + program.PaneCell(9999, 1), "10000 needle 10000");
+    EXPECT_EQ(program.PaneCell(10000, 0), "");
+    EXPECT_EQ(program.PaneCell(10000, 1), "\x85 and 3 more lines");
+    // A new search empties the pane.
+    program.Focus(IDC_MAIN_QUERY);
+    EXPECT_TRUE(program.Search("zebra").empty());
+    EXPECT_EQ(program.PaneRowCount(), 0);
+}
+
 // Keys and the clipboard, on a build whose started programs are written to
 // effects.log.
 class ResultKeysTest : public ProgramTest {
@@ -242,7 +321,12 @@ TEST_F(ResultKeysTest, EnterOpensTheFocusedRowAndADoubleClickBelowTheRowsNothing
     program.Focus(IDC_MAIN_RESULTS);
     program.Press(list, VK_RETURN);
     EXPECT_EQ(Started(1), Lines{Start(rows[1])});
-    // The focus stays on row 1; the click is where no row is.
+    // The focus stays on row 1; the click is where no row is, in a window
+    // grown to show the rows and room below them.
+    RECT window = {};
+    GetWindowRect(program.Main(), &window);
+    Resize(program.Main(), Width(window), Height(window) + 100);
+    ASSERT_TRUE(WaitUntil([&] { return Height(ClientPlace(list)) > 100; }));
     const RECT last = program.RowRect(2);
     RECT client = {};
     GetClientRect(list, &client);

@@ -1,6 +1,7 @@
 #include "ui/result_rows.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <string>
 #include <vector>
@@ -27,11 +28,26 @@ TEST(ResultRows, BatchesAreKeptInOrderAndClearedTogether) {
     for (size_t row = 0; row < expected.size(); ++row) ASSERT_EQ(ResultRowPath(rows, row), expected[row]) << row;
     EXPECT_STREQ(ResultRowPath(rows, expected.size()), "");
 
+    // A row's cells are its own: replaced, forgotten and cleared with it.
+    EXPECT_EQ(ResultRowCells(rows, 7), nullptr);
+    for (int i = 0; i < 2; ++i) {
+        RowCells* cells = static_cast<RowCells*>(malloc(sizeof(RowCells)));
+        cells->hits = static_cast<unsigned long long>(i);
+        SetResultRowCells(rows, 7, cells);
+    }
+    EXPECT_EQ(ResultRowCells(rows, 7)->hits, 1u);
+    SetResultRowCells(rows, 8, static_cast<RowCells*>(malloc(sizeof(RowCells))));
+    SetResultRowCells(rows, 8, nullptr);
+    EXPECT_EQ(ResultRowCells(rows, 8), nullptr);
+    SetResultRowCells(rows, expected.size(), static_cast<RowCells*>(malloc(sizeof(RowCells))));  // past the last
+    EXPECT_EQ(ResultRowCells(rows, expected.size()), nullptr);
+
     ClearResultRows(rows);
     EXPECT_STREQ(ResultRowPath(rows, 0), "");
     ASSERT_TRUE(AddResultRows(rows, "x\0y", 2));
     EXPECT_EQ(rows.count, 2u);
     EXPECT_STREQ(ResultRowPath(rows, 1), "y");
+    EXPECT_EQ(ResultRowCells(rows, 1), nullptr);
     ClearResultRows(rows);
 }
 

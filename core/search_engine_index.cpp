@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -350,19 +351,21 @@ void RunPass(IndexWorker* worker) {
 }
 
 // Writes the index, taking the changes that came meanwhile before letting
-// searches at it again.
-void Save(IndexWorker* worker) {
+// searches at it again. False when the file could not be written: the index
+// stays to be written.
+bool Save(IndexWorker* worker) {
     IndexKeeper* keeper = worker->keeper;
     std::lock_guard<std::mutex> held(keeper->lock);
-    if (keeper->listing != worker->job.listing) return;
+    if (keeper->listing != worker->job.listing) return true;
     if (WorthCompacting(keeper->index)) CompactContentIndex(keeper->index);
-    if (!worker->job.indexFile.empty())
-        StoreContentIndex(keeper->index, worker->job.indexFile.c_str(), worker->job.builtFor.data(),
-                          worker->job.builtFor.size());
-    keeper->dirty = false;
+    const bool stored = worker->job.indexFile.empty() ||
+                        StoreContentIndex(keeper->index, worker->job.indexFile.c_str(), worker->job.builtFor.data(),
+                                          worker->job.builtFor.size());
+    keeper->dirty = !stored;
     worker->holdingLock = true;
     WatchFor(worker, 0);
     worker->holdingLock = false;
+    return stored;
 }
 
 void Work(IndexWorker* worker) {
@@ -371,6 +374,8 @@ void Work(IndexWorker* worker) {
             StartWatches(worker);
             bool saved = false, shown = false;
             Clock::time_point lastSave = Clock::now();
+            int saveWaitMs = kIndexSaveIntervalMs;
+            bool failing = false;
             while (!worker->stop) {
                 const bool pass = PlanPass(worker);
                 if (pass) RunPass(worker);
@@ -383,8 +388,11 @@ void Work(IndexWorker* worker) {
                     std::lock_guard<std::mutex> held(worker->keeper->lock);
                     dirty = worker->keeper->dirty;
                 }
-                if (dirty && (!saved || Clock::now() - lastSave >= std::chrono::milliseconds(kIndexSaveIntervalMs))) {
-                    Save(worker);
+                if (dirty && (!saved || Clock::now() - lastSave >= std::chrono::milliseconds(saveWaitMs))) {
+                    const bool stored = Save(worker);
+                    if (stored) saveWaitMs = kIndexSaveIntervalMs;
+                    else saveWaitMs = failing ? std::min(2 * saveWaitMs, int{kIndexSaveIntervalMs}) : kIndexRetryMs;
+                    failing = !stored;
                     saved = true;
                     lastSave = Clock::now();
                 }

@@ -27,7 +27,9 @@
 //   a search, each file whole, in the search's pieces; again whenever
 //   changes leave files to be read;
 // - writes the index file after its first pass, and after later ones at
-//   most every kIndexSaveIntervalMs.
+//   most every kIndexSaveIntervalMs; a write that fails (another program
+//   holding the old file open, say) is tried again after kIndexRetryMs,
+//   then after twice as long each time, up to kIndexSaveIntervalMs.
 //
 // It follows the search's rules of ownership and stopping: it copies what
 // it is given, its caller never waits for it (ReleaseIndexWorker returns at
@@ -37,7 +39,7 @@
 
 // A tree's folders are watched one by one, up to kMaxWatchedFolders in all;
 // the files of any further folder are read in full by every search.
-enum { kIndexSaveIntervalMs = 30000, kIndexWatchPollMs = 100, kMaxWatchedFolders = 16384 };
+enum { kIndexSaveIntervalMs = 30000, kIndexRetryMs = 1000, kIndexWatchPollMs = 100, kMaxWatchedFolders = 16384 };
 
 // The index kept in 32-bit processes is at most 512 MiB; files past it are
 // read in full by every search.

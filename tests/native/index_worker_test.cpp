@@ -158,6 +158,23 @@ TEST(IndexWorker, BuildsWatchesAndKeepsTheIndex) {
     }
 }
 
+// Another program holding the old file a moment (here: a folder in its
+// place) does not leave the index unwritten until the next change.
+TEST(IndexWorker, AWriteThatFailsIsTriedAgain) {
+    Folder folder;
+    folder.Write("a.h", "int WINAPI MessageBoxA(HWND);");
+    const std::string indexFile = folder.path + "vantrel.idx";
+    ASSERT_EQ(mkdir(indexFile.c_str(), 0700), 0);
+    Worker worker(folder, 1, indexFile);
+    ASSERT_TRUE(worker.Pass());
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // past the first write
+    ASSERT_EQ(rmdir(indexFile.c_str()), 0);
+    struct stat info = {};
+    for (int i = 0; i < 200 && (stat(indexFile.c_str(), &info) != 0 || !S_ISREG(info.st_mode)); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(S_ISREG(info.st_mode)) << "written once the way is free";
+}
+
 TEST(IndexWorker, AFolderThatCannotBeWatchedIsReadInFull) {
     Folder folder;
     folder.Write("a.h", "MessageBoxA");

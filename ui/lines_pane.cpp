@@ -109,21 +109,10 @@ void CopySelectedLines() {
     PutOnClipboard(block);
 }
 
-// Drawn once: Wine's list draws each row's change of state in turn.
-void SelectAllLines() {
-    LVITEMA state = {};
-    state.stateMask = LVIS_SELECTED;
-    state.state = LVIS_SELECTED;
-    SendMessageA(App.LinesPane, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(App.LinesPane, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
-    SendMessageA(App.LinesPane, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(App.LinesPane, nullptr, TRUE);
-}
-
 // Ctrl with Alt up: AltGr, which some layouts need for letters, is Ctrl+Alt.
 void OnKeyDown(const NMLVKEYDOWN* key) {
     if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_MENU) < 0) return;
-    if (key->wVKey == 'A') SelectAllLines();
+    if (key->wVKey == 'A') SelectEveryRow(App.LinesPane);
     if (key->wVKey == 'C' || key->wVKey == VK_INSERT) CopySelectedLines();
 }
 

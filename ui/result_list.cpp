@@ -103,21 +103,10 @@ void CopyPaths(int only) {
     PutOnClipboard(block);
 }
 
-// Drawn once: Wine's list draws each row's change of state in turn.
-void SelectAllRows() {
-    LVITEMA state = {};
-    state.stateMask = LVIS_SELECTED;
-    state.state = LVIS_SELECTED;
-    SendMessageA(App.ResultList, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(App.ResultList, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
-    SendMessageA(App.ResultList, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(App.ResultList, nullptr, TRUE);
-}
-
 // Ctrl with Alt up: AltGr, which some layouts need for letters, is Ctrl+Alt.
 void OnKeyDown(const NMLVKEYDOWN* key) {
     if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_MENU) < 0) return;
-    if (key->wVKey == 'A') SelectAllRows();
+    if (key->wVKey == 'A') SelectEveryRow(App.ResultList);
     if (key->wVKey == 'C' || key->wVKey == VK_INSERT) CopyPaths(-1);
 }
 
@@ -370,4 +359,15 @@ void ShowResultMenu(LPARAM at) {
     default:
         break;
     }
+}
+
+// Drawn once: Wine's list draws each row's change of state in turn.
+void SelectEveryRow(HWND list) {
+    LVITEMA state = {};
+    state.stateMask = LVIS_SELECTED;
+    state.state = LVIS_SELECTED;
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
 }

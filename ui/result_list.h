@@ -45,6 +45,9 @@ INT_PTR OnResultListNotify(const NMHDR* header);
 
 bool ResultListHasFocus();
 
+// Ctrl+A on a report list, this one or the lines pane.
+void SelectEveryRow(HWND list);
+
 // Enter on the list: the focused row, if any, is opened at its line.
 void OpenFocusedResult();
 

@@ -34,16 +34,6 @@ void ShowRowCount() {
     SendMessageA(App.LinesPane, LVM_SETITEMCOUNT, ListedLines() + (HasMoreRow() ? 1 : 0), 0);
 }
 
-void InsertColumn(int subItem, const char* title, int width, int format) {
-    LVCOLUMNA column = {};
-    column.mask = LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM | LVCF_FMT;
-    column.fmt = format;
-    column.cx = width;
-    column.pszText = const_cast<char*>(title);
-    column.iSubItem = subItem;
-    SendMessageA(App.LinesPane, LVM_INSERTCOLUMNA, subItem, reinterpret_cast<LPARAM>(&column));
-}
-
 // "... and N more lines", N counted to the end of the file.
 const char* MoreLinesText() {
     const unsigned long long more = Listing->listing.count - ListedLines();
@@ -133,8 +123,8 @@ void PrepareLinesPane() {
     RECT units = {0, 0, kLineColumnUnits, 0};
     MapDialogRect(App.MainWindow, &units);
     LineColumnWidth = units.right;
-    InsertColumn(kPaneLineSubItem, kLineColumnTitle, LineColumnWidth, LVCFMT_LEFT);
-    InsertColumn(kPaneTextSubItem, kTextColumnTitle, LineColumnWidth, LVCFMT_LEFT);
+    InsertListColumn(App.LinesPane, kPaneLineSubItem, kLineColumnTitle, LineColumnWidth, LVCFMT_LEFT);
+    InsertListColumn(App.LinesPane, kPaneTextSubItem, kTextColumnTitle, LineColumnWidth, LVCFMT_LEFT);
     SendMessageA(App.LinesPane, LVM_SETTEXTCOLOR, 0, GetSysColor(COLOR_WINDOWTEXT));
     SendMessageA(App.LinesPane, LVM_SETBKCOLOR, 0, GetSysColor(COLOR_BTNFACE));
     SendMessageA(App.LinesPane, LVM_SETTEXTBKCOLOR, 0, GetSysColor(COLOR_BTNFACE));

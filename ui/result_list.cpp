@@ -25,16 +25,6 @@ int LineColumnWidth;
 int HitsColumnWidth;
 int TextColumnWidth;
 
-void InsertColumn(int subItem, const char* title, int width, int format) {
-    LVCOLUMNA column = {};
-    column.mask = LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM | LVCF_FMT;
-    column.fmt = format;
-    column.cx = width;
-    column.pszText = const_cast<char*>(title);
-    column.iSubItem = subItem;
-    SendMessageA(App.ResultList, LVM_INSERTCOLUMNA, subItem, reinterpret_cast<LPARAM>(&column));
-}
-
 // Hits is the fourth column, so that the others keep their sub-items, and
 // shows before the text through the column order.
 void InsertLineColumns() {
@@ -43,9 +33,9 @@ void InsertLineColumns() {
     LineColumnWidth = units.right;
     HitsColumnWidth = units.left;
     TextColumnWidth = units.bottom;
-    InsertColumn(kLineSubItem, kLineColumnTitle, LineColumnWidth, LVCFMT_RIGHT);
-    InsertColumn(kTextSubItem, kTextColumnTitle, TextColumnWidth, LVCFMT_LEFT);
-    InsertColumn(kHitsSubItem, kHitsColumnTitle, HitsColumnWidth, LVCFMT_RIGHT);
+    InsertListColumn(App.ResultList, kLineSubItem, kLineColumnTitle, LineColumnWidth, LVCFMT_RIGHT);
+    InsertListColumn(App.ResultList, kTextSubItem, kTextColumnTitle, TextColumnWidth, LVCFMT_LEFT);
+    InsertListColumn(App.ResultList, kHitsSubItem, kHitsColumnTitle, HitsColumnWidth, LVCFMT_RIGHT);
     int order[] = {kPathSubItem, kLineSubItem, kHitsSubItem, kTextSubItem};
     SendMessageA(App.ResultList, LVM_SETCOLUMNORDERARRAY, 4, reinterpret_cast<LPARAM>(order));
 }
@@ -370,4 +360,14 @@ void SelectEveryRow(HWND list) {
     SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
+}
+
+void InsertListColumn(HWND list, int subItem, const char* title, int width, int format) {
+    LVCOLUMNA column = {};
+    column.mask = LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM | LVCF_FMT;
+    column.fmt = format;
+    column.cx = width;
+    column.pszText = const_cast<char*>(title);
+    column.iSubItem = subItem;
+    SendMessageA(list, LVM_INSERTCOLUMNA, subItem, reinterpret_cast<LPARAM>(&column));
 }

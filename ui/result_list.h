@@ -48,6 +48,9 @@ bool ResultListHasFocus();
 // Ctrl+A on a report list, this one or the lines pane.
 void SelectEveryRow(HWND list);
 
+// A column of a report list, this one or the lines pane, at its sub-item.
+void InsertListColumn(HWND list, int subItem, const char* title, int width, int format);
+
 // Enter on the list: the focused row, if any, is opened at its line.
 void OpenFocusedResult();
 

@@ -1,5 +1,8 @@
 #pragma once
 #include <stddef.h>
+#include <stdint.h>
+
+#include <string>
 
 // The program's queries hold at most 254 characters; one whose longest
 // spelling is longer than this is not searched at all.
@@ -44,3 +47,6 @@ bool PieceHoldsQuery(const char* text, size_t length, unsigned long long offset,
 // folds only the ASCII letters, code unit by code unit.
 size_t FindUtf16Text(const char* text, size_t length, unsigned long long offset, const char* query,
                      size_t queryLength, bool caseInsensitive);
+
+// Appends code point c (at most 0x10FFFF) as UTF-8.
+void AppendUtf8(std::string& out, uint32_t c);

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "core/query_spellings.h"
 #include "re2/prefilter.h"
 #include "re2/re2.h"
 #include "re2/regexp.h"
@@ -58,24 +59,6 @@ Rune Original(Rune r) {
     if (r >= kStandInBmp && r < kStandInAstral) return r - kStandInBmp;
     if (r >= kStandInAstral && r <= kLastStandIn) return r - kStandInAstral + 0x10000;
     return -1;
-}
-
-void AppendUtf8(std::string& out, Rune r) {
-    if (r < 0x80) {
-        out += static_cast<char>(r);
-    } else if (r < 0x800) {
-        out += static_cast<char>(0xC0 | r >> 6);
-        out += static_cast<char>(0x80 | (r & 0x3F));
-    } else if (r < 0x10000) {
-        out += static_cast<char>(0xE0 | r >> 12);
-        out += static_cast<char>(0x80 | (r >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (r & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | r >> 18);
-        out += static_cast<char>(0x80 | (r >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (r >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (r & 0x3F));
-    }
 }
 
 void AppendEscaped(std::string& out, Rune r) {

@@ -16,16 +16,32 @@ size_t ReadSome(void* context, void* into, size_t length) { return fread(into, 1
 
 }  // namespace
 
-bool StoreContentIndex(const ContentIndex* index, const char* path, const char* builtFor, size_t builtForLength) {
-    const std::string temporary = std::string(path) + ".tmp";
-    FILE* file = fopen(temporary.c_str(), "wb");
-    if (file == nullptr) return false;
-    const IndexFileSink sink = {file, WriteAll};
-    bool written = SaveContentIndex(index, builtFor, builtForLength, sink) && fflush(file) == 0 && fsync(fileno(file)) == 0;
-    written = fclose(file) == 0 && written;
-    if (written && rename(temporary.c_str(), path) == 0) return true;
-    remove(temporary.c_str());
-    return false;
+struct IndexFileDraft {
+    FILE* file;
+    std::string temporary, path;
+};
+
+IndexFileDraft* DraftContentIndex(const ContentIndex* index, const char* path, const char* builtFor,
+                                  size_t builtForLength) {
+    IndexFileDraft* draft = new IndexFileDraft{nullptr, std::string(path) + ".tmp", path};
+    draft->file = fopen(draft->temporary.c_str(), "wb");
+    if (draft->file != nullptr) {
+        const IndexFileSink sink = {draft->file, WriteAll};
+        if (SaveContentIndex(index, builtFor, builtForLength, sink)) return draft;
+        fclose(draft->file);
+        remove(draft->temporary.c_str());
+    }
+    delete draft;
+    return nullptr;
+}
+
+bool CommitContentIndex(IndexFileDraft* draft) {
+    bool written = fflush(draft->file) == 0 && fsync(fileno(draft->file)) == 0;
+    written = fclose(draft->file) == 0 && written;
+    written = written && rename(draft->temporary.c_str(), draft->path.c_str()) == 0;
+    if (!written) remove(draft->temporary.c_str());
+    delete draft;
+    return written;
 }
 
 ContentIndex* RestoreContentIndex(const char* path, const char* builtFor, size_t builtForLength, size_t memoryCap,

@@ -34,19 +34,38 @@ size_t ReadSome(void* context, void* into, size_t length) {
 
 }  // namespace
 
-bool StoreContentIndex(const ContentIndex* index, const char* path, const char* builtFor, size_t builtForLength) {
+struct IndexFileDraft {
+    HANDLE file;
     char temporary[MAX_PATH];
-    if (lstrlenA(path) + sizeof kTemporarySuffix > sizeof temporary) return false;
-    lstrcpyA(temporary, path);
-    lstrcatA(temporary, kTemporarySuffix);
-    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const IndexFileSink sink = {file, WriteAll};
-    const bool written = SaveContentIndex(index, builtFor, builtForLength, sink) && FlushFileBuffers(file);
-    CloseHandle(file);
-    if (written && MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-    DeleteFileA(temporary);
-    return false;
+    char path[MAX_PATH];
+};
+
+IndexFileDraft* DraftContentIndex(const ContentIndex* index, const char* path, const char* builtFor,
+                                  size_t builtForLength) {
+    if (lstrlenA(path) + sizeof kTemporarySuffix > MAX_PATH) return nullptr;
+    IndexFileDraft* draft = new IndexFileDraft;
+    lstrcpyA(draft->path, path);
+    lstrcpyA(draft->temporary, path);
+    lstrcatA(draft->temporary, kTemporarySuffix);
+    draft->file = CreateFileA(draft->temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (draft->file != INVALID_HANDLE_VALUE) {
+        const IndexFileSink sink = {draft->file, WriteAll};
+        if (SaveContentIndex(index, builtFor, builtForLength, sink)) return draft;
+        CloseHandle(draft->file);
+        DeleteFileA(draft->temporary);
+    }
+    delete draft;
+    return nullptr;
+}
+
+bool CommitContentIndex(IndexFileDraft* draft) {
+    const bool flushed = FlushFileBuffers(draft->file) != 0;
+    CloseHandle(draft->file);
+    const bool written =
+        flushed && MoveFileExA(draft->temporary, draft->path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!written) DeleteFileA(draft->temporary);
+    delete draft;
+    return written;
 }
 
 ContentIndex* RestoreContentIndex(const char* path, const char* builtFor, size_t builtForLength, size_t memoryCap,

@@ -58,7 +58,6 @@ struct IndexWorker {
     std::vector<std::string> watchedFolders;  // each folder watched, by its number
     FolderWatches* watches = nullptr;
     std::vector<bool> unwatched;  // read in full until the next listing
-    bool holdingLock = false;     // while the index is written, changes are taken under the lock it holds
     bool marked = true;           // files were marked to be read since the last pass was planned
 
     // A pass: the files to read, handed out in order.
@@ -184,8 +183,7 @@ void MarkTouched(IndexWorker* worker, const std::string& path, bool lost) {
         lost = true;
     }
     IndexKeeper* keeper = worker->keeper;
-    std::unique_lock<std::mutex> held(keeper->lock, std::defer_lock);
-    if (!worker->holdingLock) held.lock();
+    std::lock_guard<std::mutex> held(keeper->lock);
     if (keeper->listing != worker->job.listing) return;
     for (uint32_t file : files) {
         if (lost) worker->unwatched[file] = true;
@@ -350,22 +348,27 @@ void RunPass(IndexWorker* worker) {
     for (IndexReader& reader : readers) FreeReader(reader);
 }
 
-// Writes the index, taking the changes that came meanwhile before letting
-// searches at it again. False when the file could not be written: the index
-// stays to be written.
+// Writes the index. Only drafting it holds the index; searches go on using
+// it while the file reaches the disk, and a change from the draft on leaves
+// it to be written again. False when the file could not be written: the
+// index stays to be written.
 bool Save(IndexWorker* worker) {
     IndexKeeper* keeper = worker->keeper;
+    const std::string& path = worker->job.indexFile;
+    IndexFileDraft* draft = nullptr;
+    {
+        std::lock_guard<std::mutex> held(keeper->lock);
+        if (keeper->listing != worker->job.listing) return true;
+        if (WorthCompacting(keeper->index)) CompactContentIndex(keeper->index);
+        if (!path.empty())
+            draft = DraftContentIndex(keeper->index, path.c_str(), worker->job.builtFor.data(),
+                                      worker->job.builtFor.size());
+        keeper->dirty = !path.empty() && draft == nullptr;
+    }
+    if (path.empty() || (draft != nullptr && CommitContentIndex(draft))) return true;
     std::lock_guard<std::mutex> held(keeper->lock);
-    if (keeper->listing != worker->job.listing) return true;
-    if (WorthCompacting(keeper->index)) CompactContentIndex(keeper->index);
-    const bool stored = worker->job.indexFile.empty() ||
-                        StoreContentIndex(keeper->index, worker->job.indexFile.c_str(), worker->job.builtFor.data(),
-                                          worker->job.builtFor.size());
-    keeper->dirty = !stored;
-    worker->holdingLock = true;
-    WatchFor(worker, 0);
-    worker->holdingLock = false;
-    return stored;
+    keeper->dirty = true;
+    return false;
 }
 
 void Work(IndexWorker* worker) {

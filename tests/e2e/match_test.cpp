@@ -14,6 +14,20 @@ namespace {
 const int kLineColumn = 1;
 const int kTextColumn = 2;
 
+// The edges of the image are all one colour, as a popup's frame is.
+bool FrameOnTheEdge(const Image& image) {
+    if (image.pixels.empty()) return false;
+    const uint32_t frame = image.pixels[0];
+    for (int x = 0; x < image.width; ++x)
+        if (image.pixels[x] != frame || image.pixels[static_cast<size_t>(image.height - 1) * image.width + x] != frame)
+            return false;
+    for (int y = 0; y < image.height; ++y)
+        if (image.pixels[static_cast<size_t>(y) * image.width] != frame ||
+            image.pixels[static_cast<size_t>(y) * image.width + image.width - 1] != frame)
+            return false;
+    return true;
+}
+
 class MatchTest : public ProgramTest {
 protected:
     // The Match menu as it shows, opened with Alt+M and closed again: Wine
@@ -23,23 +37,29 @@ protected:
         Image top, bottom;
     };
     MenuLook MatchMenu(const Program& program) {
-        program.PressWithAlt('M');
-        HWND popup = nullptr;
-        EXPECT_TRUE(WaitUntil([&] { return (popup = program.OpenPopupMenu()) != nullptr; })) << "no Match menu";
         MenuLook look;
-        if (popup != nullptr) {
+        // Under Xvfb the screen now and then shows a menu opened the first
+        // time a little apart from its place, and keeps it there: then it is
+        // opened again, until its frame lies on the edge of its place.
+        bool placed = false;
+        for (int tries = 0; tries < 5 && !placed; ++tries) {
+            program.PressWithAlt('M');
+            HWND popup = nullptr;
+            EXPECT_TRUE(WaitUntil([&] { return (popup = program.OpenPopupMenu()) != nullptr; })) << "no Match menu";
+            if (popup == nullptr) break;
             RECT area;
             GetWindowRect(popup, &area);
             RECT top = area, bottom = area;
             top.bottom = bottom.top = (area.top + area.bottom) / 2;
-            CaptureSettled(area);
+            placed = FrameOnTheEdge(CaptureSettled(area));
             look.top = CaptureSettled(top);
             look.bottom = CaptureSettled(bottom);
+            program.Press(program.Main(), VK_ESCAPE);
+            program.Press(program.Main(), VK_ESCAPE);
+            WaitUntil([&] { return program.OpenPopupMenu() == nullptr; });
+            program.Settle();
         }
-        program.Press(program.Main(), VK_ESCAPE);
-        program.Press(program.Main(), VK_ESCAPE);
-        WaitUntil([&] { return program.OpenPopupMenu() == nullptr; });
-        program.Settle();
+        EXPECT_TRUE(placed) << "the menu never showed in its place";
         return look;
     }
 };

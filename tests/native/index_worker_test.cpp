@@ -58,6 +58,18 @@ void OnFinished(void* context) {
     reports->changed.notify_all();
 }
 
+// The worker holds the index a moment after a pass, drafting its file, and
+// a search then rightly reads all: asked again for a while, unless the
+// index is expected to say no more than that.
+bool ChooseSettled(IndexKeeper* keeper, unsigned long long listing, const LiteralQuery& plain,
+                   const LiteralQuery& utf16, std::vector<uint32_t>& files, bool once = false) {
+    for (int i = 0;; ++i) {
+        if (ChooseIndexedFiles(keeper, listing, plain, utf16, files)) return true;
+        if (once || i == 100) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 struct Worker {
     IndexKeeper* keeper = NewIndexKeeper(SIZE_MAX);
     Reports reports;
@@ -89,18 +101,9 @@ struct Worker {
         return reports.changed.wait_for(held, std::chrono::seconds(10), [&] { return reports.passes > 0; });
     }
     // The files a search of query would read, as names; "all" when the
-    // index cannot say. A query written "-w:" is whole words, "-E:" a pattern.
-    // Unless told the index cannot say, "all" is asked again for a while:
-    // the worker may be drafting the file, and a search then reads all.
+    // index cannot say (asked once when saysAll expects that). A query
+    // written "-w:" is whole words, "-E:" a pattern.
     std::string Chosen(const char* query, bool saysAll = false) {
-        std::string chosen = ChosenNow(query);
-        for (int i = 0; i < 100 && !saysAll && chosen == "all"; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            chosen = ChosenNow(query);
-        }
-        return chosen;
-    }
-    std::string ChosenNow(const char* query) {
         const bool words = strncmp(query, "-w:", 3) == 0, pattern = strncmp(query, "-E:", 3) == 0;
         QueryMatcher matcher;
         PatternError error;
@@ -112,7 +115,7 @@ struct Worker {
         std::vector<uint32_t> files;
         const bool constrains = SearchLiterals(matcher, plain, utf16);
         ReleaseQueryMatcher(matcher);
-        if (!constrains || !ChooseIndexedFiles(keeper, job.listing, plain, utf16, files)) return "all";
+        if (!constrains || !ChooseSettled(keeper, job.listing, plain, utf16, files, saysAll)) return "all";
         std::string names;
         for (uint32_t file : files) names += std::to_string(file);
         return names;
@@ -206,13 +209,8 @@ TEST(IndexWorker, AFolderThatCannotBeWatchedIsReadInFull) {
     std::vector<uint32_t> files;
     QuerySpellings spellings;
     PrepareQuerySpellings("CreateFile", nullptr, spellings);
-    bool chosen = false;  // the worker may hold the index a moment after its pass
-    for (int i = 0; i < 100 && !chosen; ++i) {
-        if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        chosen = ChooseIndexedFiles(keeper, job.listing, SpellingLiterals(spellings, false),
-                                    SpellingLiterals(spellings, true), files);
-    }
-    ASSERT_TRUE(chosen);
+    ASSERT_TRUE(ChooseSettled(keeper, job.listing, SpellingLiterals(spellings, false),
+                              SpellingLiterals(spellings, true), files));
     EXPECT_EQ(files, (std::vector<uint32_t>{0, 1}));
     ReleaseIndexWorker(unwatched);
     std::unique_lock<std::mutex> held(reports.lock);
